@@ -1,0 +1,7 @@
+#include "app/slidemill.h"
+
+namespace slidemill {
+
+int RealMain(int, char**) { return 0; }
+
+}  // namespace slidemill

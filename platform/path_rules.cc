@@ -1,0 +1,39 @@
+#include "platform/path_rules.h"
+
+#include <cctype>
+
+namespace slidemill {
+namespace {
+
+bool IsSeparator(char c, const PathRules& rules) {
+  return rules.trim_set.find(c) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string TrimTrailingSeparators(std::string_view path,
+                                   const PathRules& rules) {
+  std::size_t end = path.size();
+  while (end > 0 && IsSeparator(path[end - 1], rules)) --end;
+  if (end == path.size()) return std::string(path);
+  // Nothing but separators: the root of the file system (or of the drive).
+  if (end == 0) return std::string(1, path[0]);
+  // "C:" alone means the current directory of drive C, not its root.
+  if (rules.drive_letters && end == 2 && path[1] == ':' &&
+      std::isalpha(static_cast<unsigned char>(path[0]))) {
+    return std::string(path.substr(0, 3));
+  }
+  return std::string(path.substr(0, end));
+}
+
+std::string JoinPath(std::string_view dir, std::string_view name,
+                     const PathRules& rules) {
+  std::string joined(dir);
+  if (joined.empty() || !IsSeparator(joined.back(), rules)) {
+    joined += rules.separator;
+  }
+  joined += name;
+  return joined;
+}
+
+}  // namespace slidemill

@@ -1,0 +1,48 @@
+// How paths are written on each system: the separator that joins a directory
+// and a name, the separators trimmed from the end of a directory path, the
+// separators that split a file path into its parts, and the longest path that
+// a directory-entry record holds. The rules of both systems are here, so pure
+// path logic can be tested for either system on either system; the program
+// itself uses NativePathRules().
+#ifndef SLIDEMILL_PLATFORM_PATH_RULES_H_
+#define SLIDEMILL_PLATFORM_PATH_RULES_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/path_limit.h"
+
+namespace slidemill {
+
+struct PathRules {
+  char separator;              // joins a directory and a name
+  std::string_view trim_set;   // trimmed from the end of a directory path
+  std::string_view split_set;  // split a file path into directory and name
+  bool drive_letters;          // "C:" names a drive, "C:\" its root
+  std::size_t name_field_size; // bytes of a record's name field, NUL included
+};
+
+inline constexpr PathRules kWindowsPathRules{'\\', "/\\", "\\:", true, 260};
+inline constexpr PathRules kPosixPathRules{'/', "/", "/", false,
+                                           kPosixNameFieldSize};
+
+// The rules of the system the program was built for.
+inline constexpr const PathRules& NativePathRules() {
+  return kNativeIsWindows ? kWindowsPathRules : kPosixPathRules;
+}
+
+// Removes the separators at the end of a directory path, but keeps a root
+// usable: "/" stays "/", "C:\" stays "C:\", "\\host\share\" becomes
+// "\\host\share". Separators at the start and inside are never touched.
+std::string TrimTrailingSeparators(std::string_view path,
+                                   const PathRules& rules = NativePathRules());
+
+// Joins a directory and a name with one separator ("/" + "a" is "/a", not
+// "//a"). An empty directory gives the name alone, rooted: "\name".
+std::string JoinPath(std::string_view dir, std::string_view name,
+                     const PathRules& rules = NativePathRules());
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_PLATFORM_PATH_RULES_H_

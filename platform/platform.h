@@ -1,0 +1,127 @@
+// The one door to the operating system. Everything above this layer is the
+// same code on Windows and POSIX; each system implements Platform in its own
+// .cc file (platform_win32.cc, platform_posix.cc), and tests replace single
+// calls through PlatformWrapper.
+#ifndef SLIDEMILL_PLATFORM_PLATFORM_H_
+#define SLIDEMILL_PLATFORM_PLATFORM_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace slidemill {
+
+enum class ConsoleStream { kOutput, kError };
+
+struct LocalDateTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+// How the process was started. Windows hands over one text that the program
+// splits by its own rule; POSIX hands over the arguments the shell made.
+struct ProcessCommandLine {
+  bool is_single_text = false;
+  std::string text;                    // whole command line, program included
+  std::vector<std::string> arguments;  // the arguments after the program
+};
+
+// Puts the console back as it was when it goes away (input mode, terminal
+// settings, control handler, colours).
+class ConsoleSession {
+ public:
+  virtual ~ConsoleSession() = default;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- Process ---
+  // argc/argv are what main received; Windows ignores them and reads the
+  // command line as one text.
+  virtual ProcessCommandLine CommandLine(int argc, char** argv) = 0;
+  virtual std::optional<std::string> EnvironmentVariable(
+      const std::string& name) = 0;
+
+  // --- Console ---
+  // Output modes, the control handler that keeps Ctrl-C, Ctrl-Break and a
+  // closing console from ending the program, and raw keyboard input. Only the
+  // first session of a process takes effect.
+  virtual std::unique_ptr<ConsoleSession> StartConsole() = 0;
+  // Writes the bytes as they are; no line end is added.
+  virtual void Write(ConsoleStream stream, std::string_view text) = 0;
+  // The console's line end: CR LF on Windows, LF on POSIX.
+  virtual std::string_view LineEnd() = 0;
+  // A console text attribute (foreground on black): 7, 10, 11, 12, 15.
+  virtual void SetTextColor(int attribute) = 0;
+
+  // --- Files and directories ---
+  virtual std::string CurrentDirectory() = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  // An existing entry that is not a directory.
+  virtual bool FileExists(const std::string& path) = 0;
+  // The system's Fonts folder; "" when it cannot be had.
+  virtual std::string FontsFolder() = 0;
+  // Opens the file for appending (creating it), writes, closes. False when
+  // the file cannot be opened or written.
+  virtual bool AppendToFile(const std::string& path, std::string_view bytes) = 0;
+
+  // --- Time ---
+  virtual LocalDateTime LocalNow() = 0;
+};
+
+// The platform of the running process.
+Platform& SystemPlatform();
+
+// Forwards every call to another platform, so that a test overrides only the
+// call it needs.
+class PlatformWrapper : public Platform {
+ public:
+  explicit PlatformWrapper(Platform& target) : target_(target) {}
+
+  ProcessCommandLine CommandLine(int argc, char** argv) override {
+    return target_.CommandLine(argc, argv);
+  }
+  std::optional<std::string> EnvironmentVariable(
+      const std::string& name) override {
+    return target_.EnvironmentVariable(name);
+  }
+  std::unique_ptr<ConsoleSession> StartConsole() override {
+    return target_.StartConsole();
+  }
+  void Write(ConsoleStream stream, std::string_view text) override {
+    target_.Write(stream, text);
+  }
+  std::string_view LineEnd() override { return target_.LineEnd(); }
+  void SetTextColor(int attribute) override { target_.SetTextColor(attribute); }
+  std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
+  bool DirectoryExists(const std::string& path) override {
+    return target_.DirectoryExists(path);
+  }
+  bool FileExists(const std::string& path) override {
+    return target_.FileExists(path);
+  }
+  std::string FontsFolder() override { return target_.FontsFolder(); }
+  bool AppendToFile(const std::string& path, std::string_view bytes) override {
+    return target_.AppendToFile(path, bytes);
+  }
+  LocalDateTime LocalNow() override { return target_.LocalNow(); }
+
+ protected:
+  Platform& target() { return target_; }
+
+ private:
+  Platform& target_;
+};
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_PLATFORM_PLATFORM_H_

@@ -1,0 +1,42 @@
+// Helpers shared by the tests: where the built program lives, and scratch
+// directories that remove themselves.
+#ifndef SLIDEMILL_TESTS_TEST_SUPPORT_H_
+#define SLIDEMILL_TESTS_TEST_SUPPORT_H_
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace slidemill::test {
+
+// A fresh directory under the system's temporary folder, removed with all it
+// holds when the object goes away.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The path as the program's own text, with the system's separators.
+  std::string str() const { return path_.string(); }
+  // Creates a file (and its parent directories) holding `bytes`.
+  std::filesystem::path WriteFile(const std::string& relative,
+                                  std::string_view bytes = "") const;
+  std::filesystem::path MakeDir(const std::string& relative) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+
+void SetTestExecutablePath(const std::string& path);
+// The directory that holds the test executable (and the program), with a
+// trailing separator, or "" when it was started from the current directory.
+const std::string& TestExecutableDir();
+
+}  // namespace slidemill::test
+
+#endif  // SLIDEMILL_TESTS_TEST_SUPPORT_H_
