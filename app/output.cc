@@ -1,0 +1,57 @@
+#include "app/output.h"
+
+#include <cstdio>
+
+namespace slidemill {
+
+void Output::ConsoleWrite(std::string_view text) {
+  platform_.Write(ConsoleStream::kOutput, text);
+}
+
+void Output::ConsoleLineEnd() {
+  platform_.Write(ConsoleStream::kOutput, platform_.LineEnd());
+}
+
+void Output::ErrorWrite(std::string_view text) {
+  platform_.Write(ConsoleStream::kError, text);
+}
+
+void Output::ErrorLineEnd() {
+  platform_.Write(ConsoleStream::kError, platform_.LineEnd());
+}
+
+void Output::SetTextColor(int attribute) { platform_.SetTextColor(attribute); }
+
+std::string LogStamp(const LocalDateTime& time) {
+  char stamp[96];
+  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d %02d:%02d:%02d", time.month,
+                time.day, time.year, time.hour, time.minute, time.second);
+  return stamp;
+}
+
+void Output::WriteLog(std::string_view text, bool with_timestamp) {
+  if (log_path_.empty()) return;
+  std::string line;
+  if (with_timestamp) {
+    line = LogStamp(platform_.LocalNow());
+    line += ' ';
+  } else {
+    line = "    ";
+  }
+  line += text;
+  line += platform_.LineEnd();
+  platform_.AppendToFile(log_path_, line);
+}
+
+int32_t PrintJobError(const JobError& error, Output& output) {
+  output.ErrorLineEnd();
+  output.ErrorWrite(error.Message);
+  if (!error.Info.empty()) {
+    output.ErrorWrite(": ");
+    output.ErrorWrite(error.Info);
+  }
+  output.ErrorLineEnd();
+  return error.Code;
+}
+
+}  // namespace slidemill

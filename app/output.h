@@ -1,0 +1,55 @@
+// Console and log output. Callers decide every line end and every colour
+// change; nothing here buffers or formats on its own.
+#ifndef SLIDEMILL_APP_OUTPUT_H_
+#define SLIDEMILL_APP_OUTPUT_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/job_error.h"
+#include "platform/platform.h"
+
+namespace slidemill {
+
+// Console text attributes (foreground on black).
+inline constexpr int kColorNormal = 7;
+inline constexpr int kColorSuccess = 10;
+inline constexpr int kColorSupport = 11;
+inline constexpr int kColorFailure = 12;
+inline constexpr int kColorEmphasis = 15;
+
+class Output {
+ public:
+  explicit Output(Platform& platform) : platform_(platform) {}
+
+  // Published names of the output primitives.
+  void ConsoleWrite(std::string_view text);
+  void ConsoleLineEnd();
+  void ErrorWrite(std::string_view text);
+  void ErrorLineEnd();
+  void SetTextColor(int attribute);
+
+  // Appends one line to the log: "MM-DD-YYYY HH:MM:SS text" when stamped,
+  // four spaces and the text otherwise. Does nothing without a log path; a
+  // log that cannot be written is skipped silently for that line.
+  void WriteLog(std::string_view text, bool with_timestamp = true);
+  void set_log_path(std::string path) { log_path_ = std::move(path); }
+
+  Platform& platform() { return platform_; }
+
+ private:
+  Platform& platform_;
+  std::string log_path_;
+};
+
+// Writes, on the standard error stream, a line end, the message, ": " and the
+// info when there is one, and a line end. Answers the code.
+int32_t PrintJobError(const JobError& error, Output& output);
+
+// The stamp of a log line: "MM-DD-YYYY HH:MM:SS".
+std::string LogStamp(const LocalDateTime& time);
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_APP_OUTPUT_H_

@@ -1,0 +1,204 @@
+#include "app/settings.h"
+
+namespace slidemill {
+
+const std::array<OptionInfo, 17> kOptions = {{
+    {"-dir", OptionKind::kValued, &RawOptions::Dir,
+     "Root directory. All processing takes place below this directory."},
+    {"-dir-filter", OptionKind::kValued, &RawOptions::DirFilter,
+     "Only directories matching this regular expression are processed."},
+    {"-log-path", OptionKind::kValued, &RawOptions::LogPath,
+     "Path to the log file. If omitted, no log file is used."},
+    {"-mencoder-path", OptionKind::kValued, &RawOptions::MencoderPath,
+     "Path to mencoder.exe. If omitted, it must be in a PATHed dir."},
+    {"-r", OptionKind::kFlag, &RawOptions::Recurse,
+     "Recurse directories. This is a shortcut for '-r-depth -1'."},
+    {"-r-depth", OptionKind::kValued, &RawOptions::RDepth,
+     "Determine how deeply we recurse the directory specified in '-dir'."},
+    {"-say-settings", OptionKind::kFlag, &RawOptions::SaySettings,
+     "Displays all normalized settings and then exits."},
+    {"-sleep-time", OptionKind::kValued, &RawOptions::SleepTime,
+     "We pause this many milliseconds after each movie is created."},
+    {"-srt-filename", OptionKind::kValued, &RawOptions::SRTFilename,
+     "Name of SRT title file created in each directory containing JPGs."},
+    {"-subtitle-font-file", OptionKind::kValued, &RawOptions::SubtitleFontFile,
+     "Path to font file containing the font used for titles."},
+    {"-subtitle-font-size", OptionKind::kValued, &RawOptions::SubtitleFontSize,
+     "Size of the title font as a percentage of movie height."},
+    {"-subtitle-text", OptionKind::kValued, &RawOptions::SubtitleText,
+     "The subtitle added to the bottom of the movie."},
+    {"-usage", OptionKind::kFlag, &RawOptions::Usage,
+     "Displays usage information and then exits."},
+    {"-version", OptionKind::kFlag, &RawOptions::Version,
+     "Displays version information and then exits."},
+    {"-video-codec", OptionKind::kValued, &RawOptions::VideoCodec,
+     "The video codec we will use to encode the video."},
+    {"-video-filename", OptionKind::kValued, &RawOptions::VideoFilename,
+     "Name of the video created in each directory containing JPGs."},
+    {"-video-frames-per-second", OptionKind::kValued,
+     &RawOptions::VideoFramesPerSecond,
+     "Frames-per-second of the encoded video file."},
+}};
+
+bool IsInteger(std::string_view text, int32_t* value) {
+  if (text.empty()) return false;
+  bool negative = text[0] == '-';
+  std::string_view digits = negative ? text.substr(1) : text;
+  int64_t magnitude = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    magnitude = magnitude * 10 + (c - '0');
+    // Stop before the value can overflow; leading zeros never get here.
+    if (magnitude > int64_t{2147483648}) return false;
+  }
+  int64_t signed_value = negative ? -magnitude : magnitude;
+  if (signed_value < INT32_MIN || signed_value > INT32_MAX) return false;
+  if (value != nullptr) *value = static_cast<int32_t>(signed_value);
+  return true;
+}
+
+namespace {
+
+// A value counts as given when something other than spaces is left; tabs
+// count as text.
+bool Given(const std::string& raw) {
+  return raw.find_first_not_of(' ') != std::string::npos;
+}
+
+bool HasWildcard(const std::string& path) {
+  return path.find_first_of("?*") != std::string::npos;
+}
+
+bool DirectoryExists(const std::string& path, Platform& platform) {
+  return !path.empty() && !HasWildcard(path) && platform.DirectoryExists(path);
+}
+
+bool FileExists(const std::string& path, Platform& platform) {
+  return !path.empty() && !HasWildcard(path) && platform.FileExists(path);
+}
+
+// The directory part of a log path: up to and including its last separator.
+// A bare file name, or a path too long for the system, has none.
+std::string LogDirectoryPart(const std::string& path, const PathRules& rules) {
+  if (path.size() > rules.name_field_size) return "";
+  std::size_t last = path.find_last_of(rules.split_set);
+  if (last == std::string::npos) return "";
+  return path.substr(0, last + 1);
+}
+
+// Reads an integer option into `target`; false (with the error recorded)
+// when it is not an integer or lies below `minimum` or above `maximum`.
+bool CheckInteger(const std::string& raw, int32_t default_value, int32_t minimum,
+                  int32_t maximum, const std::string& integer_message,
+                  const std::string& range_message, int32_t& target,
+                  JobError& error) {
+  if (!Given(raw)) {
+    target = default_value;
+    return true;
+  }
+  int32_t value = 0;
+  if (!IsInteger(raw, &value)) {
+    SetJobError(error, kErrorInvalidArgument, integer_message);
+    return false;
+  }
+  if (value < minimum || value > maximum) {
+    SetJobError(error, kErrorInvalidArgument, range_message);
+    return false;
+  }
+  target = value;
+  return true;
+}
+
+std::string DefaultFontFile(Platform& platform, const PathRules& rules) {
+  std::string folder = TrimTrailingSeparators(platform.FontsFolder(), rules);
+  for (std::string_view font : {"verdana.ttf", "arial.ttf", "times.ttf", "cour.ttf"}) {
+    std::string candidate = JoinPath(folder, font, rules);
+    if (FileExists(candidate, platform)) return candidate;
+  }
+  return "";
+}
+
+std::string TextOr(const std::string& raw, const char* default_value) {
+  return Given(raw) ? raw : default_value;
+}
+
+}  // namespace
+
+void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
+                      Platform& platform, const PathRules& rules) {
+  s.Dir = TrimTrailingSeparators(
+      Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules);
+  s.DirFilter = TextOr(raw.DirFilter, "");
+
+  if (!CheckInteger(raw.VideoFramesPerSecond, 25, 1, 100,
+                    "'-video-frames-per-second' must be an integer.",
+                    "'-video-frames-per-second' must be between 1 and 100, inclusive.",
+                    s.VideoFramesPerSecond, error)) {
+    return;
+  }
+
+  if (Given(raw.LogPath)) {
+    if (!DirectoryExists(LogDirectoryPart(raw.LogPath, rules), platform)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "The log file specified by '-log-path' cannot be created.");
+      return;
+    }
+    s.LogPath = raw.LogPath;
+  } else {
+    s.LogPath.clear();
+  }
+
+  s.VideoFilename = TextOr(raw.VideoFilename, "_movie.avi");
+
+  if (Given(raw.MencoderPath)) {
+    if (!FileExists(raw.MencoderPath, platform)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "The file specified by '-mencoder-path' does not exist.");
+      return;
+    }
+    s.MencoderPath = raw.MencoderPath;
+  } else {
+    s.MencoderPath.clear();
+  }
+
+  s.Recurse = Given(raw.Recurse);
+  if (!CheckInteger(raw.RDepth, s.Recurse ? -1 : 0, -1, INT32_MAX,
+                    "'-r-depth' must be an integer.",
+                    "'-r-depth' must be -1 or greater.", s.RDepth, error)) {
+    return;
+  }
+
+  s.SaySettings = Given(raw.SaySettings);
+  if (!CheckInteger(raw.SleepTime, 0, 0, INT32_MAX,
+                    "'-sleep-time' must be an integer.",
+                    "'-sleep-time' must be zero or greater.", s.SleepTime, error)) {
+    return;
+  }
+
+  s.SRTFilename = TextOr(raw.SRTFilename, "_title.srt");
+
+  if (Given(raw.SubtitleFontFile)) {
+    if (!FileExists(raw.SubtitleFontFile, platform)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "The file specified by '-subtitle-font-file' does not exist.");
+      return;
+    }
+    s.SubtitleFontFile = raw.SubtitleFontFile;
+  } else {
+    s.SubtitleFontFile = DefaultFontFile(platform, rules);
+  }
+
+  if (!CheckInteger(raw.SubtitleFontSize, 16, 0, INT32_MAX,
+                    "'-subtitle-font-size' must be an integer.",
+                    "'-subtitle-font-size' must be zero or greater.",
+                    s.SubtitleFontSize, error)) {
+    return;
+  }
+
+  s.SubtitleText = TextOr(raw.SubtitleText, "");
+  s.Usage = Given(raw.Usage);
+  s.Version = Given(raw.Version);
+  s.VideoCodec = TextOr(raw.VideoCodec, "mjpeg");
+}
+
+}  // namespace slidemill

@@ -1,0 +1,85 @@
+// The option vocabulary and the two records that carry the settings: the raw
+// option texts as typed, and the checked, typed settings everything reads.
+#ifndef SLIDEMILL_APP_SETTINGS_H_
+#define SLIDEMILL_APP_SETTINGS_H_
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "app/job_error.h"
+#include "platform/path_rules.h"
+#include "platform/platform.h"
+
+namespace slidemill {
+
+// One text per option, named like the setting it fills; empty means the
+// option was not given. Field names are the record's published names.
+struct RawOptions {
+  std::string Dir;
+  std::string DirFilter;
+  std::string LogPath;
+  std::string MencoderPath;
+  std::string Recurse;
+  std::string RDepth;
+  std::string SaySettings;
+  std::string SleepTime;
+  std::string SRTFilename;
+  std::string SubtitleFontFile;
+  std::string SubtitleFontSize;
+  std::string SubtitleText;
+  std::string Usage;
+  std::string Version;
+  std::string VideoCodec;
+  std::string VideoFilename;
+  std::string VideoFramesPerSecond;
+};
+
+// The normalised settings, in the order the settings report lists them.
+// Field names are the record's published names.
+struct Settings {
+  std::string Dir;
+  std::string DirFilter;
+  std::string LogPath;
+  std::string MencoderPath;
+  bool Recurse = false;
+  int32_t RDepth = 0;
+  bool SaySettings = false;
+  int32_t SleepTime = 0;
+  std::string SRTFilename;
+  std::string SubtitleFontFile;
+  int32_t SubtitleFontSize = 0;
+  std::string SubtitleText;
+  bool Usage = false;
+  bool Version = false;
+  std::string VideoFilename;
+  int32_t VideoFramesPerSecond = 0;
+  std::string VideoCodec;
+};
+
+enum class OptionKind { kValued, kFlag };
+
+struct OptionInfo {
+  std::string_view name;
+  OptionKind kind;
+  std::string RawOptions::*field;
+  std::string_view description;
+};
+
+// Every option, in the order the usage text lists them.
+extern const std::array<OptionInfo, 17> kOptions;
+
+// True for a decimal integer in the 32-bit signed range: digits with at most
+// a leading "-" (a lone "-" is 0). Stores the value when `value` is given.
+bool IsInteger(std::string_view text, int32_t* value = nullptr);
+
+// Checks the raw options in a fixed order, fills in the defaults and records
+// the first failure as an "Invalid argument" job error.
+void ValidateSettings(const RawOptions& raw, Settings& settings,
+                      JobError& error, Platform& platform,
+                      const PathRules& rules = NativePathRules());
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_APP_SETTINGS_H_
