@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build, the tests and the demo need and
+# the machine lacks. Safe to run again: installed packages are left alone.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make        # the native build
+  clang libclang-rt-14-dev          # the fuzz targets (libFuzzer)
+  googletest                        # test framework sources, built with the tests
+  g++-mingw-w64-x86-64-posix        # the Windows build
+  wine64                            # runs the Windows build here
+  mencoder                          # the encoder Slidemill drives
+  ffmpeg                            # sample photos, and ffprobe to check videos
+  bsdutils procps                   # script (a real terminal) and ps for tests
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo for: ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}" >&2
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native build and its tests, the
+# program's command-line checks, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the fuzz targets for a bounded number of runs,
+# and the Windows build with its tests and checks under wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+step() { printf '\n== %s\n' "$*"; }
+
+step "installing what is missing"
+scripts/install-deps.sh
+
+step "native build"
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build
+
+step "native tests"
+build/slidemill_tests --gtest_brief=1
+
+step "native command-line checks"
+tests/cli_test.sh native
+
+step "sanitizer build and tests"
+cmake -S . -B build-asan -G Ninja -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_BENCH=OFF >/dev/null
+cmake --build build-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  build-asan/slidemill_tests --gtest_brief=1
+
+if compgen -G '*/*_fuzz.cc' >/dev/null; then
+  step "fuzz targets (bounded runs)"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSLIDEMILL_FUZZ=ON \
+    -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_TESTS=OFF -DSLIDEMILL_BENCH=OFF >/dev/null
+  cmake --build build-fuzz
+  for source in */*_fuzz.cc; do
+    name=$(basename "$source" .cc)
+    corpus="$(dirname "$source")/fuzz_corpus/$name"
+    work=$(mktemp -d)
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+    build-fuzz/"$name" -runs="${SLIDEMILL_FUZZ_RUNS:-200000}" -max_len=600 "$work" 2>&1 | tail -n 2
+    rm -rf "$work"
+  done
+fi
+
+step "Windows build"
+cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+cmake --build build-windows
+
+step "Windows tests under wine"
+scripts/wine.sh build-windows/slidemill_tests.exe --gtest_brief=1
+
+step "Windows command-line checks under wine"
+tests/cli_test.sh windows
+
+printf '\nAll tests passed.\n'
