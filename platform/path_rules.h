@@ -21,11 +21,15 @@ struct PathRules {
   std::string_view split_set;  // split a file path into directory and name
   bool drive_letters;          // "C:" names a drive, "C:\" its root
   std::size_t name_field_size; // bytes of a record's name field, NUL included
+  // A file's directory part loses separators at both ends on Windows
+  // ("\\host\share\a.jpg" is in "host\share"); on POSIX only at its end,
+  // so an absolute directory stays absolute.
+  bool dir_part_trims_both_ends;
 };
 
-inline constexpr PathRules kWindowsPathRules{'\\', "/\\", "\\:", true, 260};
+inline constexpr PathRules kWindowsPathRules{'\\', "/\\", "\\:", true, 260, true};
 inline constexpr PathRules kPosixPathRules{'/', "/", "/", false,
-                                           kPosixNameFieldSize};
+                                           kPosixNameFieldSize, false};
 
 // The rules of the system the program was built for.
 inline constexpr const PathRules& NativePathRules() {

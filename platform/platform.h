@@ -25,6 +25,38 @@ struct LocalDateTime {
   int second = 0;
 };
 
+// A calendar date and time, as the system converts a file time.
+struct CalendarTime {
+  int year = 0;
+  int month = 0;        // 1 to 12
+  int day_of_week = 0;  // 0 is Sunday
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int milliseconds = 0;
+};
+
+// File attribute bits, with their Windows values on every system.
+inline constexpr uint32_t kAttributeReadOnly = 0x1;
+inline constexpr uint32_t kAttributeHidden = 0x2;
+inline constexpr uint32_t kAttributeSystem = 0x4;
+inline constexpr uint32_t kAttributeDirectory = 0x10;
+inline constexpr uint32_t kAttributeNormal = 0x80;
+inline constexpr uint32_t kAttributeReparsePoint = 0x400;
+
+// One directory entry as the system describes it. Times count 100 ns since
+// 1601-01-01 UTC on every system.
+struct FileEntry {
+  uint32_t attributes = 0;
+  uint64_t creation_time = 0;
+  uint64_t last_access_time = 0;
+  uint64_t last_write_time = 0;
+  uint64_t size = 0;
+  std::string name;        // the bare name
+  std::string short_name;  // the 8.3 name where the system has one
+};
+
 // How the process was started. Windows hands over one text that the program
 // splits by its own rule; POSIX hands over the arguments the shell made.
 struct ProcessCommandLine {
@@ -74,8 +106,23 @@ class Platform {
   // the file cannot be opened or written.
   virtual bool AppendToFile(const std::string& path, std::string_view bytes) = 0;
 
+  // The first entry matching a path, or a pattern with * and ? in its last
+  // part (letter case ignored; on POSIX the first match in name order). The
+  // entry's name is its bare name.
+  virtual bool FindFirst(const std::string& path, FileEntry* entry) = 0;
+
   // --- Time ---
   virtual LocalDateTime LocalNow() = 0;
+  // Converts a file time to calendar time, in UTC or in the local time zone
+  // in force now. False when the time cannot be converted.
+  virtual bool FileTimeToCalendar(uint64_t file_time, bool local,
+                                  CalendarTime* time) = 0;
+  // Formats with a date or time picture in the system's default locale; ""
+  // when it cannot.
+  virtual std::string FormatDate(const CalendarTime& time,
+                                 std::string_view picture) = 0;
+  virtual std::string FormatTime(const CalendarTime& time,
+                                 std::string_view picture) = 0;
 };
 
 // The platform of the running process.
@@ -113,7 +160,22 @@ class PlatformWrapper : public Platform {
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
     return target_.AppendToFile(path, bytes);
   }
+  bool FindFirst(const std::string& path, FileEntry* entry) override {
+    return target_.FindFirst(path, entry);
+  }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }
+  bool FileTimeToCalendar(uint64_t file_time, bool local,
+                          CalendarTime* time) override {
+    return target_.FileTimeToCalendar(file_time, local, time);
+  }
+  std::string FormatDate(const CalendarTime& time,
+                         std::string_view picture) override {
+    return target_.FormatDate(time, picture);
+  }
+  std::string FormatTime(const CalendarTime& time,
+                         std::string_view picture) override {
+    return target_.FormatTime(time, picture);
+  }
 
  protected:
   Platform& target() { return target_; }

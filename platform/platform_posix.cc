@@ -1,7 +1,11 @@
 // The POSIX platform: terminal through /dev/tty, colours as ANSI sequences,
 // signals instead of console control events.
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <fnmatch.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
@@ -10,8 +14,11 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "platform/date_picture.h"
 #include "platform/platform.h"
 
 namespace slidemill {
@@ -175,6 +182,100 @@ std::string_view ColorSequence(int attribute) {
   }
 }
 
+// --- Directory entries -----------------------------------------------------
+
+// Seconds between 1601-01-01 and 1970-01-01.
+constexpr int64_t kEpochDifference = 11644473600;
+
+uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds) {
+  int64_t since_1601 = seconds + kEpochDifference;
+  if (since_1601 < 0) return 0;
+  return static_cast<uint64_t>(since_1601) * 10000000u +
+         static_cast<uint64_t>(nanoseconds / 100);
+}
+
+// Fills `entry` from the file at `path`, named `name`. A symbolic link is
+// described by what it points to, marked as a reparse point; a dangling one
+// by the link itself.
+bool DescribeEntry(const std::string& path, const std::string& name, FileEntry* entry) {
+  struct stat link_info;
+  if (lstat(path.c_str(), &link_info) != 0) return false;
+  struct stat info = link_info;
+  bool is_link = S_ISLNK(link_info.st_mode);
+  if (is_link && stat(path.c_str(), &info) != 0) info = link_info;
+
+  uint32_t attributes = 0;
+  if (S_ISDIR(info.st_mode)) attributes |= kAttributeDirectory;
+  if (!name.empty() && name[0] == '.') attributes |= kAttributeHidden;
+  if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  if (is_link) attributes |= kAttributeReparsePoint;
+  if (attributes == 0) attributes = kAttributeNormal;
+
+  entry->attributes = attributes;
+  entry->last_write_time = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+  entry->last_access_time = ToFileTime(info.st_atim.tv_sec, info.st_atim.tv_nsec);
+  // The birth time where the file system keeps one, else the last write.
+  entry->creation_time = entry->last_write_time;
+#ifdef STATX_BTIME
+  struct statx extended;
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &extended) == 0 &&
+      (extended.stx_mask & STATX_BTIME) != 0) {
+    entry->creation_time = ToFileTime(extended.stx_btime.tv_sec, extended.stx_btime.tv_nsec);
+  }
+#endif
+  entry->size = info.st_size > 0 ? static_cast<uint64_t>(info.st_size) : 0;
+  entry->name = name;
+  entry->short_name.clear();
+  return true;
+}
+
+bool HasWildcard(std::string_view text) {
+  return text.find_first_of("*?") != std::string_view::npos;
+}
+
+// The names in a directory, sorted by byte value so every run sees the same
+// order; "." and ".." left out.
+bool ReadNames(const std::string& dir, std::vector<std::string>* names) {
+  DIR* stream = opendir(dir.c_str());
+  if (stream == nullptr) return false;
+  while (struct dirent* item = readdir(stream)) {
+    std::string_view name = item->d_name;
+    if (name == "." || name == "..") continue;
+    names->emplace_back(name);
+  }
+  closedir(stream);
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
+// --- Locale names -------------------------------------------------------------
+
+LocaleNames ReadLocaleNames() {
+  LocaleNames names;
+  locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+  if (locale == static_cast<locale_t>(0)) return EnglishNames();
+  for (int i = 0; i < 12; ++i) {
+    names.months[i] = nl_langinfo_l(static_cast<nl_item>(MON_1 + i), locale);
+    names.short_months[i] = nl_langinfo_l(static_cast<nl_item>(ABMON_1 + i), locale);
+  }
+  for (int i = 0; i < 7; ++i) {
+    names.days[i] = nl_langinfo_l(static_cast<nl_item>(DAY_1 + i), locale);
+    names.short_days[i] = nl_langinfo_l(static_cast<nl_item>(ABDAY_1 + i), locale);
+  }
+  names.am = nl_langinfo_l(AM_STR, locale);
+  names.pm = nl_langinfo_l(PM_STR, locale);
+  freelocale(locale);
+  return names;
+}
+
+const LocaleNames& SystemLocaleNames() {
+  static const LocaleNames names = ReadLocaleNames();
+  return names;
+}
+
+// The Windows calls have room for 63 characters and answer nothing beyond.
+std::string Fit(std::string text) { return text.size() > 63 ? std::string() : text; }
+
 class PosixPlatform : public Platform {
  public:
   PosixPlatform() {
@@ -264,6 +365,47 @@ class PosixPlatform : public Platform {
     }
     if (close(fd) != 0) ok = false;
     return ok;
+  }
+
+  bool FindFirst(const std::string& path, FileEntry* entry) override {
+    std::size_t slash = path.rfind('/');
+    std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (!HasWildcard(last)) return DescribeEntry(path, last, entry);
+    std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+    if (dir.empty()) dir = "/";
+    std::vector<std::string> names;
+    if (HasWildcard(dir) || !ReadNames(dir, &names)) return false;
+    for (const std::string& name : names) {
+      if (fnmatch(last.c_str(), name.c_str(), FNM_CASEFOLD) == 0 &&
+          DescribeEntry(path.substr(0, slash + 1) + name, name, entry)) {
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
+    int64_t seconds = static_cast<int64_t>(file_time / 10000000u) - kEpochDifference;
+    time_t when = static_cast<time_t>(seconds);
+    struct tm parts = {};
+    if (local) {
+      tzset();  // the zone in force now, not the one at start-up
+      if (localtime_r(&when, &parts) == nullptr) return false;
+    } else if (gmtime_r(&when, &parts) == nullptr) {
+      return false;
+    }
+    *time = {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_wday, parts.tm_mday,
+             parts.tm_hour, parts.tm_min, parts.tm_sec,
+             static_cast<int>((file_time / 10000u) % 1000u)};
+    return true;
+  }
+
+  std::string FormatDate(const CalendarTime& time, std::string_view picture) override {
+    return Fit(FormatDatePicture(time, picture, SystemLocaleNames()));
+  }
+
+  std::string FormatTime(const CalendarTime& time, std::string_view picture) override {
+    return Fit(FormatTimePicture(time, picture, SystemLocaleNames()));
   }
 
   LocalDateTime LocalNow() override {

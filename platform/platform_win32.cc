@@ -78,6 +78,40 @@ class Win32ConsoleSession : public ConsoleSession {
   DWORD input_mode_ = 0;
 };
 
+uint64_t FromFileTime(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME ToFileTime(uint64_t time) {
+  FILETIME result;
+  result.dwLowDateTime = static_cast<DWORD>(time & 0xFFFFFFFFu);
+  result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+  return result;
+}
+
+void FillEntry(const WIN32_FIND_DATAA& data, FileEntry* entry) {
+  entry->attributes = data.dwFileAttributes;
+  entry->creation_time = FromFileTime(data.ftCreationTime);
+  entry->last_access_time = FromFileTime(data.ftLastAccessTime);
+  entry->last_write_time = FromFileTime(data.ftLastWriteTime);
+  entry->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  entry->name = data.cFileName;
+  entry->short_name = data.cAlternateFileName;
+}
+
+SYSTEMTIME ToSystemTime(const CalendarTime& time) {
+  SYSTEMTIME result;
+  result.wYear = static_cast<WORD>(time.year);
+  result.wMonth = static_cast<WORD>(time.month);
+  result.wDayOfWeek = static_cast<WORD>(time.day_of_week);
+  result.wDay = static_cast<WORD>(time.day);
+  result.wHour = static_cast<WORD>(time.hour);
+  result.wMinute = static_cast<WORD>(time.minute);
+  result.wSecond = static_cast<WORD>(time.second);
+  result.wMilliseconds = static_cast<WORD>(time.milliseconds);
+  return result;
+}
+
 bool IsConsole(HANDLE handle) {
   DWORD mode;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
@@ -185,6 +219,47 @@ class Win32Platform : public Platform {
       bytes.remove_prefix(written);
     }
     return true;
+  }
+
+  bool FindFirst(const std::string& path, FileEntry* entry) override {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(path.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    FillEntry(data, entry);
+    return true;
+  }
+
+  bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
+    FILETIME when = ToFileTime(file_time);
+    SYSTEMTIME utc;
+    if (!FileTimeToSystemTime(&when, &utc)) return false;
+    SYSTEMTIME result = utc;
+    // No zone given: the one in force at the moment of the call.
+    if (local && !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &result)) return false;
+    *time = {result.wYear, result.wMonth, result.wDayOfWeek, result.wDay,
+             result.wHour, result.wMinute, result.wSecond, result.wMilliseconds};
+    return true;
+  }
+
+  std::string FormatDate(const CalendarTime& time, std::string_view picture) override {
+    SYSTEMTIME when = ToSystemTime(time);
+    char text[64] = {};
+    std::string format(picture);
+    if (GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, &when, format.c_str(), text, 64) == 0) {
+      return "";
+    }
+    return text;
+  }
+
+  std::string FormatTime(const CalendarTime& time, std::string_view picture) override {
+    SYSTEMTIME when = ToSystemTime(time);
+    char text[64] = {};
+    std::string format(picture);
+    if (GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &when, format.c_str(), text, 64) == 0) {
+      return "";
+    }
+    return text;
   }
 
   LocalDateTime LocalNow() override {

@@ -47,7 +47,7 @@ ScratchDir::~ScratchDir() {
 
 std::filesystem::path ScratchDir::WriteFile(const std::string& relative,
                                             std::string_view bytes) const {
-  std::filesystem::path file = path_ / relative;
+  std::filesystem::path file = path_ / std::filesystem::path(relative).make_preferred();
   std::filesystem::create_directories(file.parent_path());
   std::ofstream stream(file, std::ios::binary);
   stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -55,7 +55,7 @@ std::filesystem::path ScratchDir::WriteFile(const std::string& relative,
 }
 
 std::filesystem::path ScratchDir::MakeDir(const std::string& relative) const {
-  std::filesystem::path dir = path_ / relative;
+  std::filesystem::path dir = path_ / std::filesystem::path(relative).make_preferred();
   std::filesystem::create_directories(dir);
   return dir;
 }
