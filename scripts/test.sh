@@ -41,9 +41,13 @@ if compgen -G '*/*_fuzz.cc' >/dev/null; then
   for source in */*_fuzz.cc; do
     name=$(basename "$source" .cc)
     corpus="$(dirname "$source")/fuzz_corpus/$name"
+    dict="$(dirname "$source")/$name.dict"
+    options=(-runs="${SLIDEMILL_FUZZ_RUNS:-200000}" -max_len=600)
+    [ -f "$dict" ] && options+=(-dict="$dict")
+    # libFuzzer adds what it finds to the corpus directory: give it a copy.
     work=$(mktemp -d)
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-    build-fuzz/"$name" -runs="${SLIDEMILL_FUZZ_RUNS:-200000}" -max_len=600 "$work" 2>&1 | tail -n 2
+    build-fuzz/"$name" "${options[@]}" "$work" 2>&1 | tail -n 2
     rm -rf "$work"
   done
 fi
