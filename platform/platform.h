@@ -57,6 +57,32 @@ struct FileEntry {
   std::string short_name;  // the 8.3 name where the system has one
 };
 
+// What identifies a directory however it is reached (through a link, say):
+// device and inode on POSIX, volume serial and file index on Windows.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+enum class ListResult {
+  kOk,        // listed (possibly empty)
+  kNotFound,  // the system reports nothing to list
+  kFailed,    // cannot be listed: no permission, vanished, not a directory
+};
+
+// What became of a command the program started.
+struct CommandOutcome {
+  enum class Status {
+    kExited,         // it ran; exit_code holds its status
+    kNoDirectory,    // its working directory cannot be entered: not started
+    kCannotStart,    // it cannot be started at all
+  };
+  Status status = Status::kExited;
+  uint32_t exit_code = 0;
+  std::string error;  // why, when it did not run
+};
+
 // How the process was started. Windows hands over one text that the program
 // splits by its own rule; POSIX hands over the arguments the shell made.
 struct ProcessCommandLine {
@@ -94,6 +120,12 @@ class Platform {
   virtual std::string_view LineEnd() = 0;
   // A console text attribute (foreground on black): 7, 10, 11, 12, 15.
   virtual void SetTextColor(int attribute) = 0;
+  // Takes the next pending key press without waiting: its character, or the
+  // character 0 and its scan code; "" when none is pending. Releases and
+  // modifier keys alone are passed over.
+  virtual std::string ReadKey() = 0;
+  // Whether a key can come at all (a console or terminal to read from).
+  virtual bool HasKeyboard() = 0;
 
   // --- Files and directories ---
   virtual std::string CurrentDirectory() = 0;
@@ -110,6 +142,36 @@ class Platform {
   // part (letter case ignored; on POSIX the first match in name order). The
   // entry's name is its bare name.
   virtual bool FindFirst(const std::string& path, FileEntry* entry) = 0;
+
+  // Every entry of a directory in the system's order (by name on POSIX),
+  // "." and ".." included where the system lists them.
+  virtual ListResult ListDirectory(const std::string& dir,
+                                   std::vector<FileEntry>* entries) = 0;
+  // The identity of the directory a path leads to.
+  virtual std::optional<FileIdentity> DirectoryIdentity(const std::string& path) = 0;
+  // The path made absolute against the current directory.
+  virtual std::string AbsolutePath(const std::string& path) = 0;
+  // Writes a whole file so that it is either complete or absent: a temporary
+  // file in the same directory, renamed into place. On failure `error` says
+  // why in a few words ("Permission denied").
+  virtual bool WriteWholeFile(const std::string& path, std::string_view bytes,
+                              std::string* error) = 0;
+
+  // --- Processes ---
+  // Whether commands go through a command interpreter (Windows' comspec).
+  virtual bool HasCommandInterpreter() = 0;
+  // The encoder's name when no path is given, and its input pattern for the
+  // JPG files of a directory.
+  virtual std::string DefaultEncoderName() = 0;
+  virtual std::string EncoderInputPattern() = 0;
+  // Runs a command in `dir` and waits for it without a time limit. Windows
+  // starts `command_line`; POSIX starts `arguments` directly, found through
+  // PATH. Key presses reach the command as they reach a program run from the
+  // console.
+  virtual CommandOutcome RunCommand(const std::string& command_line,
+                                    const std::vector<std::string>& arguments,
+                                    const std::string& dir) = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
 
   // --- Time ---
   virtual LocalDateTime LocalNow() = 0;
@@ -149,6 +211,8 @@ class PlatformWrapper : public Platform {
   }
   std::string_view LineEnd() override { return target_.LineEnd(); }
   void SetTextColor(int attribute) override { target_.SetTextColor(attribute); }
+  std::string ReadKey() override { return target_.ReadKey(); }
+  bool HasKeyboard() override { return target_.HasKeyboard(); }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
   bool DirectoryExists(const std::string& path) override {
     return target_.DirectoryExists(path);
@@ -163,6 +227,29 @@ class PlatformWrapper : public Platform {
   bool FindFirst(const std::string& path, FileEntry* entry) override {
     return target_.FindFirst(path, entry);
   }
+  ListResult ListDirectory(const std::string& dir,
+                           std::vector<FileEntry>* entries) override {
+    return target_.ListDirectory(dir, entries);
+  }
+  std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
+    return target_.DirectoryIdentity(path);
+  }
+  std::string AbsolutePath(const std::string& path) override {
+    return target_.AbsolutePath(path);
+  }
+  bool WriteWholeFile(const std::string& path, std::string_view bytes,
+                      std::string* error) override {
+    return target_.WriteWholeFile(path, bytes, error);
+  }
+  bool HasCommandInterpreter() override { return target_.HasCommandInterpreter(); }
+  std::string DefaultEncoderName() override { return target_.DefaultEncoderName(); }
+  std::string EncoderInputPattern() override { return target_.EncoderInputPattern(); }
+  CommandOutcome RunCommand(const std::string& command_line,
+                            const std::vector<std::string>& arguments,
+                            const std::string& dir) override {
+    return target_.RunCommand(command_line, arguments, dir);
+  }
+  void Sleep(uint32_t milliseconds) override { target_.Sleep(milliseconds); }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }
   bool FileTimeToCalendar(uint64_t file_time, bool local,
                           CalendarTime* time) override {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/path_rules.h"
 #include "platform/platform.h"
 
 namespace slidemill {
@@ -40,6 +41,10 @@ class ScopedHandle {
   HANDLE handle_;
 };
 
+// The console's own input while a session runs, and its mode before.
+HANDLE g_input = INVALID_HANDLE_VALUE;
+DWORD g_input_mode = 0;
+
 class Win32ConsoleSession : public ConsoleSession {
  public:
   Win32ConsoleSession() {
@@ -51,21 +56,22 @@ class Win32ConsoleSession : public ConsoleSession {
     SetConsoleCtrlHandler(ControlHandler, TRUE);
     // The console's own input, not standard input, which may be redirected:
     // mode 0 lets Ctrl-C arrive as the key with code 3.
-    input_ = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, 0, nullptr);
-    if (input_ != INVALID_HANDLE_VALUE && GetConsoleMode(input_, &input_mode_)) {
-      SetConsoleMode(input_, 0);
-    } else if (input_ != INVALID_HANDLE_VALUE) {
-      CloseHandle(input_);
-      input_ = INVALID_HANDLE_VALUE;
+    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &g_input_mode)) {
+      g_input = input;
+      SetConsoleMode(g_input, 0);
+    } else if (input != INVALID_HANDLE_VALUE) {
+      CloseHandle(input);
     }
   }
 
   ~Win32ConsoleSession() override {
-    if (input_ != INVALID_HANDLE_VALUE) {
-      SetConsoleMode(input_, input_mode_);
-      CloseHandle(input_);
+    if (g_input != INVALID_HANDLE_VALUE) {
+      SetConsoleMode(g_input, g_input_mode);
+      CloseHandle(g_input);
+      g_input = INVALID_HANDLE_VALUE;
     }
     SetConsoleCtrlHandler(ControlHandler, FALSE);
     if (output_ != nullptr) SetConsoleMode(output_, output_mode_);
@@ -74,9 +80,53 @@ class Win32ConsoleSession : public ConsoleSession {
  private:
   HANDLE output_ = nullptr;
   DWORD output_mode_ = 0;
-  HANDLE input_ = INVALID_HANDLE_VALUE;
-  DWORD input_mode_ = 0;
 };
+
+bool IsModifierKey(WORD key) {
+  switch (key) {
+    case VK_SHIFT: case VK_CONTROL: case VK_MENU: case VK_CAPITAL:
+    case VK_NUMLOCK: case VK_SCROLL: case VK_LSHIFT: case VK_RSHIFT:
+    case VK_LCONTROL: case VK_RCONTROL: case VK_LMENU: case VK_RMENU:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A few words for a Win32 error, in the forms the title-file report uses.
+std::string FileErrorText(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return "Path not found";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+      return "Permission denied";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "Disk full";
+    default:
+      return "Path/file access error";
+  }
+}
+
+// The system's own description of an error, on one line.
+std::string SystemErrorText(DWORD error) {
+  char* text = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length > 0 && text != nullptr ? std::string(text, length)
+                                                      : "Error " + std::to_string(error);
+  if (text != nullptr) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
 
 uint64_t FromFileTime(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -162,6 +212,25 @@ class Win32Platform : public Platform {
   }
 
   std::string_view LineEnd() override { return "\r\n"; }
+
+  std::string ReadKey() override {
+    if (g_input == INVALID_HANDLE_VALUE) return "";
+    for (;;) {
+      INPUT_RECORD record;
+      DWORD count = 0;
+      if (!PeekConsoleInputA(g_input, &record, 1, &count) || count == 0) return "";
+      if (!ReadConsoleInputA(g_input, &record, 1, &count) || count == 0) return "";
+      // Releases, mouse and window events, and modifier keys alone are
+      // passed over.
+      if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) continue;
+      if (IsModifierKey(record.Event.KeyEvent.wVirtualKeyCode)) continue;
+      char character = record.Event.KeyEvent.uChar.AsciiChar;
+      if (character != 0) return std::string(1, character);
+      return std::string{'\0', static_cast<char>(record.Event.KeyEvent.wVirtualScanCode)};
+    }
+  }
+
+  bool HasKeyboard() override { return g_input != INVALID_HANDLE_VALUE; }
 
   void SetTextColor(int attribute) override {
     // The console that shows colours is standard output's, else standard
@@ -261,6 +330,125 @@ class Win32Platform : public Platform {
     }
     return text;
   }
+
+  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
+    WIN32_FIND_DATAA data;
+    // JoinPath: a root such as "\\" or "C:\\" takes no second separator.
+    std::string pattern = JoinPath(dir, "*", kWindowsPathRules);
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+      return GetLastError() == ERROR_FILE_NOT_FOUND ? ListResult::kNotFound
+                                                    : ListResult::kFailed;
+    }
+    // A listing that stops early keeps what was read.
+    do {
+      FileEntry entry;
+      FillEntry(data, &entry);
+      entries->push_back(std::move(entry));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return ListResult::kOk;
+  }
+
+  std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
+    ScopedHandle handle(CreateFileA(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) {
+      return std::nullopt;
+    }
+    return FileIdentity{info.dwVolumeSerialNumber,
+                        (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  }
+
+  std::string AbsolutePath(const std::string& path) override {
+    DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::string full(size, '\0');
+    DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+  }
+
+  bool WriteWholeFile(const std::string& path, std::string_view bytes,
+                      std::string* error) override {
+    std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    DWORD failure = 0;
+    {
+      ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (!file.valid()) {
+        *error = FileErrorText(GetLastError());
+        return false;
+      }
+      while (!bytes.empty() && failure == 0) {
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                       nullptr) || written == 0) {
+          failure = GetLastError();
+          break;
+        }
+        bytes.remove_prefix(written);
+      }
+    }
+    if (failure == 0 &&
+        !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      failure = GetLastError();
+    }
+    if (failure != 0) {
+      DeleteFileA(temporary.c_str());
+      *error = FileErrorText(failure);
+      return false;
+    }
+    return true;
+  }
+
+  bool HasCommandInterpreter() override { return true; }
+  std::string DefaultEncoderName() override { return "mencoder.exe"; }
+  std::string EncoderInputPattern() override { return "mf://*.jpg"; }
+
+  CommandOutcome RunCommand(const std::string& command_line, const std::vector<std::string>&,
+                            const std::string& dir) override {
+    CommandOutcome outcome;
+    if (!DirectoryExists(dir)) {
+      outcome.status = CommandOutcome::Status::kNoDirectory;
+      outcome.error = "The directory cannot be entered";
+      return outcome;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWMINNOACTIVE;
+    PROCESS_INFORMATION process = {};
+    std::string writable = command_line;
+    // While the command runs, Ctrl-C is a console event again, so that it
+    // reaches the command; the control handler keeps it from ending us.
+    if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, g_input_mode);
+    BOOL started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
+                                  NORMAL_PRIORITY_CLASS, nullptr, dir.c_str(), &startup,
+                                  &process);
+    if (!started) {
+      DWORD error = GetLastError();
+      if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, 0);
+      outcome.status = error == ERROR_DIRECTORY ? CommandOutcome::Status::kNoDirectory
+                                                : CommandOutcome::Status::kCannotStart;
+      outcome.error = SystemErrorText(error);
+      return outcome;
+    }
+    ScopedHandle process_handle(process.hProcess);
+    ScopedHandle thread_handle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exit_code = 0;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, 0);
+    outcome.exit_code = exit_code;
+    return outcome;
+  }
+
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
 
   LocalDateTime LocalNow() override {
     SYSTEMTIME now;

@@ -1,9 +1,12 @@
-// A platform for in-process tests: the console is recorded, the clock and
-// the Fonts folder are fixed, everything else goes to the real system.
+// A platform for in-process tests: the console, key presses, started
+// commands and pauses are recorded or scripted, the clock and the Fonts
+// folder are fixed; files and directories are the real system's.
 #ifndef SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -23,6 +26,20 @@ class FakePlatform : public PlatformWrapper {
   std::string fonts_folder;
   std::string current_directory;  // "" uses the real one
   LocalDateTime now{2026, 12, 5, 21, 7, 43};
+  // Keys the user "types"; once they run out no more can come.
+  std::deque<std::string> keys;
+  bool has_keyboard = true;
+  // Commands started, and what becomes of each (exit code 0 when none is
+  // scripted).
+  struct Run {
+    std::string command_line;
+    std::vector<std::string> arguments;
+    std::string dir;
+  };
+  std::vector<Run> runs;
+  std::deque<CommandOutcome> outcomes;
+  bool command_interpreter = false;
+  std::vector<uint32_t> sleeps;
 
   void Write(ConsoleStream stream, std::string_view text) override {
     if (stream == ConsoleStream::kOutput) {
@@ -45,6 +62,24 @@ class FakePlatform : public PlatformWrapper {
     return current_directory.empty() ? target().CurrentDirectory() : current_directory;
   }
   LocalDateTime LocalNow() override { return now; }
+  std::string ReadKey() override {
+    if (keys.empty()) return "";
+    std::string key = keys.front();
+    keys.pop_front();
+    return key;
+  }
+  bool HasKeyboard() override { return has_keyboard && !keys.empty(); }
+  bool HasCommandInterpreter() override { return command_interpreter; }
+  CommandOutcome RunCommand(const std::string& command_line,
+                            const std::vector<std::string>& arguments,
+                            const std::string& dir) override {
+    runs.push_back({command_line, arguments, dir});
+    if (outcomes.empty()) return CommandOutcome{};
+    CommandOutcome outcome = outcomes.front();
+    outcomes.pop_front();
+    return outcome;
+  }
+  void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 };
 
 }  // namespace slidemill::test

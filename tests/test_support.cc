@@ -15,8 +15,10 @@ std::string& ExecutableDir() {
 }  // namespace
 
 void SetTestExecutablePath(const std::string& path) {
-  auto slash = path.find_last_of("/\\");
-  ExecutableDir() = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  // Absolute, so tests that start programs in other directories find them.
+  std::string absolute = std::filesystem::absolute(path).string();
+  auto slash = absolute.find_last_of("/\\");
+  ExecutableDir() = slash == std::string::npos ? "" : absolute.substr(0, slash + 1);
 }
 
 const std::string& TestExecutableDir() { return ExecutableDir(); }

@@ -33,8 +33,8 @@ class ScratchDir {
 std::string ReadFile(const std::filesystem::path& path);
 
 void SetTestExecutablePath(const std::string& path);
-// The directory that holds the test executable (and the program), with a
-// trailing separator, or "" when it was started from the current directory.
+// The directory that holds the test executable (and the program), as an
+// absolute path with a trailing separator.
 const std::string& TestExecutableDir();
 
 }  // namespace slidemill::test

@@ -1,0 +1,207 @@
+// Directory entries on POSIX, described the way Windows describes them:
+// attribute bits, three file times in 100 ns units since 1601, sizes, and
+// listings in name order so every run walks the same way.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/posix_internal.h"
+
+namespace slidemill::posix {
+namespace {
+
+struct EntryTimes {
+  mode_t mode = 0;
+  off_t size = 0;
+  uint64_t written = 0;
+  uint64_t accessed = 0;
+  uint64_t born = 0;  // 0 where the file system keeps no birth time
+};
+
+bool StatAt(int dir_fd, const char* name, bool follow, EntryTimes* times) {
+#ifdef STATX_BTIME
+  struct statx info;
+  int flags = follow ? 0 : AT_SYMLINK_NOFOLLOW;
+  if (statx(dir_fd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) return false;
+  times->mode = info.stx_mode;
+  times->size = static_cast<off_t>(info.stx_size);
+  times->written = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
+  times->accessed = ToFileTime(info.stx_atime.tv_sec, info.stx_atime.tv_nsec);
+  times->born = (info.stx_mask & STATX_BTIME) != 0
+                    ? ToFileTime(info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
+                    : 0;
+#else
+  struct stat info;
+  if (fstatat(dir_fd, name, &info, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return false;
+  times->mode = info.st_mode;
+  times->size = info.st_size;
+  times->written = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+  times->accessed = ToFileTime(info.st_atim.tv_sec, info.st_atim.tv_nsec);
+  times->born = 0;
+#endif
+  return true;
+}
+
+bool HasWildcard(std::string_view text) {
+  return text.find_first_of("*?") != std::string_view::npos;
+}
+
+// The names in an open directory (which the caller keeps), sorted by byte
+// value; "." and ".." left out.
+bool ReadNames(int dir_fd, std::vector<std::string>* names) {
+  int own_fd = dup(dir_fd);
+  if (own_fd < 0) return false;
+  DIR* stream = fdopendir(own_fd);
+  if (stream == nullptr) {
+    close(own_fd);
+    return false;
+  }
+  while (struct dirent* item = readdir(stream)) {
+    const char* name = item->d_name;
+    if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+    names->emplace_back(name);
+  }
+  closedir(stream);
+  std::sort(names->begin(), names->end());
+  return true;
+}
+
+// An open directory that closes itself.
+class DirFd {
+ public:
+  explicit DirFd(const std::string& path)
+      : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  DirFd(const DirFd&) = delete;
+  DirFd& operator=(const DirFd&) = delete;
+  ~DirFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds) {
+  int64_t since_1601 = seconds + kEpochDifference;
+  if (since_1601 < 0) return 0;
+  return static_cast<uint64_t>(since_1601) * 10000000u +
+         static_cast<uint64_t>(nanoseconds / 100);
+}
+
+bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
+                   FileEntry* entry) {
+  // A symbolic link is described by what it points to and marked as a
+  // reparse point; a dangling one by the link itself.
+  EntryTimes times;
+  if (!StatAt(dir_fd, path.c_str(), false, &times)) return false;
+  bool is_link = S_ISLNK(times.mode);
+  if (is_link) {
+    EntryTimes target;
+    if (StatAt(dir_fd, path.c_str(), true, &target)) times = target;
+  }
+
+  uint32_t attributes = 0;
+  if (S_ISDIR(times.mode)) attributes |= kAttributeDirectory;
+  if (!name.empty() && name[0] == '.') attributes |= kAttributeHidden;
+  if ((times.mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  if (is_link) attributes |= kAttributeReparsePoint;
+  if (attributes == 0) attributes = kAttributeNormal;
+
+  entry->attributes = attributes;
+  entry->last_write_time = times.written;
+  entry->last_access_time = times.accessed;
+  entry->creation_time = times.born != 0 ? times.born : times.written;
+  entry->size = times.size > 0 ? static_cast<uint64_t>(times.size) : 0;
+  entry->name = name;
+  entry->short_name.clear();
+  return true;
+}
+
+bool FindFirstEntry(const std::string& path, FileEntry* entry) {
+  std::size_t slash = path.rfind('/');
+  std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (!HasWildcard(last)) return DescribeEntry(AT_FDCWD, path, last, entry);
+
+  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (dir.empty()) dir = "/";
+  if (HasWildcard(dir)) return false;  // wildcards only in the last part
+  DirFd dir_fd(dir);
+  std::vector<std::string> names;
+  if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return false;
+  for (const std::string& name : names) {
+    if (fnmatch(last.c_str(), name.c_str(), FNM_CASEFOLD) == 0 &&
+        DescribeEntry(dir_fd.get(), name, name, entry)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries) {
+  DirFd dir_fd(dir);
+  std::vector<std::string> names;
+  if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return ListResult::kFailed;
+  entries->reserve(entries->size() + names.size());
+  for (const std::string& name : names) {
+    FileEntry entry;
+    // An entry that vanished since the listing is simply not there.
+    if (DescribeEntry(dir_fd.get(), name, name, &entry)) entries->push_back(std::move(entry));
+  }
+  return ListResult::kOk;
+}
+
+std::string FileErrorText(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return "Path not found";
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return "Permission denied";
+    case ENOSPC:
+    case EDQUOT:
+      return "Disk full";
+    default:
+      return "Path/file access error";
+  }
+}
+
+bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
+                               std::string* error) {
+  std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                0666);
+  if (fd < 0) {
+    *error = FileErrorText(errno);
+    return false;
+  }
+  SetPendingTemporaryFile(temporary.c_str());
+  int failure = 0;
+  while (!bytes.empty() && failure == 0) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno != EINTR) failure = errno;
+      continue;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  if (close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+  if (failure != 0) unlink(temporary.c_str());
+  SetPendingTemporaryFile(nullptr);
+  if (failure != 0) *error = FileErrorText(failure);
+  return failure == 0;
+}
+
+}  // namespace slidemill::posix

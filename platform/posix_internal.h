@@ -1,0 +1,83 @@
+// Pieces of the POSIX platform shared between its files. Nothing outside
+// platform/*_posix.cc includes this.
+#ifndef SLIDEMILL_PLATFORM_POSIX_INTERNAL_H_
+#define SLIDEMILL_PLATFORM_POSIX_INTERNAL_H_
+
+#include <sys/types.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace slidemill::posix {
+
+// --- Terminal (terminal_posix.cc) ---
+std::unique_ptr<ConsoleSession> StartTerminalSession();
+// The user's own terminal settings while another program runs, and the
+// program's raw keyboard afterwards.
+void LendTerminal();
+void TakeTerminalBack();
+// A child that dies with the program when the program is terminated.
+void SetRunningChild(pid_t child);
+// A temporary file removed if the program is terminated while writing it.
+void SetPendingTemporaryFile(const char* path);
+bool KeyboardAvailable();
+// Takes one pending byte from the terminal, or -1.
+int ReadTerminalByte();
+// Whether more bytes arrive within a few milliseconds (the rest of an
+// escape sequence).
+bool WaitForTerminalByte(int milliseconds);
+// Notes that a colour is showing on standard output (0) or error (1), so
+// that it is reset when the program ends.
+void NoteColorShowing(int stream, bool showing);
+
+// --- Keys (keys_posix.cc) ---
+// Decodes key presses from a terminal's bytes: a character, or 0 and a scan
+// code for keys that send escape sequences (F4 is 0 and 62). Unknown
+// sequences are dropped whole, never split into stray characters.
+class KeyDecoder {
+ public:
+  // Answers the next byte, waiting up to `wait_ms` for it (0: only one that
+  // is pending); -1 when there is none.
+  using ByteSource = std::function<int(int wait_ms)>;
+  explicit KeyDecoder(ByteSource source) : source_(std::move(source)) {}
+  // "" when no key is pending.
+  std::string Next();
+
+ private:
+  int NextByte();
+  int SequenceByte();
+  int ReadControlSequence();
+
+  ByteSource source_;
+  int pushed_back_ = -1;
+};
+
+// The next key from the terminal.
+std::string NextKey();
+
+// --- Files (files_posix.cc) ---
+// Seconds between 1601-01-01 and 1970-01-01.
+inline constexpr int64_t kEpochDifference = 11644473600;
+uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds);
+// Describes `name` in the directory open as `dir_fd` (AT_FDCWD for a path).
+bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
+                   FileEntry* entry);
+bool FindFirstEntry(const std::string& path, FileEntry* entry);
+ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
+bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
+                               std::string* error);
+// A few words for an errno value, in the forms the title-file report uses.
+std::string FileErrorText(int error);
+
+// --- Processes (process_posix.cc) ---
+CommandOutcome RunAndWait(const std::vector<std::string>& arguments,
+                          const std::string& dir);
+
+}  // namespace slidemill::posix
+
+#endif  // SLIDEMILL_PLATFORM_POSIX_INTERNAL_H_
