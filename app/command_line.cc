@@ -23,29 +23,40 @@ std::string_view CommandTail(std::string_view line) {
   return line.substr(end);
 }
 
-std::vector<std::string> SplitArguments(std::string_view tail) {
+std::vector<std::string> SplitCommandPieces(const std::vector<CommandPiece>& pieces,
+                                            bool keep_empty_quoted) {
   std::vector<std::string> args;
-  std::size_t i = 0;
-  while (i < tail.size()) {
-    if (tail[i] == ' ') {
-      ++i;
-      continue;
-    }
-    if (tail[i] == '"') {
-      // Runs to the next quote, which ends it even without a space after it;
-      // an unclosed quote runs to the end.
-      std::size_t close = tail.find('"', i + 1);
-      std::size_t end = close == std::string_view::npos ? tail.size() : close;
-      if (end > i + 1) args.emplace_back(tail.substr(i + 1, end - i - 1));
-      i = close == std::string_view::npos ? tail.size() : close + 1;
-    } else {
-      std::size_t end = tail.find(' ', i);
-      if (end == std::string_view::npos) end = tail.size();
-      args.emplace_back(tail.substr(i, end - i));
-      i = end;
+  std::string current;
+  bool in_argument = false;
+  bool quoted = false;
+  for (const CommandPiece& piece : pieces) {
+    for (char c : piece.text) {
+      if (piece.literal) {
+        in_argument = true;
+        current += c;
+      } else if (!in_argument) {
+        if (c == ' ') continue;
+        in_argument = true;
+        // A quote that opens an argument groups up to the next quote.
+        quoted = c == '"';
+        if (!quoted) current += c;
+      } else if (quoted ? c == '"' : c == ' ') {
+        if (!current.empty() || keep_empty_quoted) args.push_back(std::move(current));
+        current.clear();
+        in_argument = quoted = false;
+      } else {
+        current += c;  // inside an unquoted argument a quote is ordinary
+      }
     }
   }
+  // An unclosed quote runs to the end.
+  if (in_argument && !current.empty()) args.push_back(std::move(current));
   return args;
+}
+
+std::vector<std::string> SplitArguments(std::string_view tail) {
+  // An empty quoted pair on the program's own command line vanishes.
+  return SplitCommandPieces({CommandPiece{std::string(tail), false}}, false);
 }
 
 CommandArguments ReadCommandArguments(const ProcessCommandLine& line) {

@@ -28,6 +28,19 @@ std::string_view CommandTail(std::string_view command_line);
 // groups up to the next one (no escapes), an empty quoted pair vanishes.
 std::vector<std::string> SplitArguments(std::string_view tail);
 
+// A piece of a command line. Literal text (a directory's path) is always
+// part of an argument: its spaces never separate and its quotes never group.
+struct CommandPiece {
+  std::string text;
+  bool literal = false;
+};
+
+// Splits by the same rule as SplitArguments, with literal pieces kept whole.
+// A command for another program keeps an empty quoted pair as an empty
+// argument (an empty font path stays a value, not a missing one).
+std::vector<std::string> SplitCommandPieces(const std::vector<CommandPiece>& pieces,
+                                            bool keep_empty_quoted = true);
+
 // Windows gives one text to split; POSIX gives the shell's arguments, of
 // which empty ones are dropped as an empty quoted pair is.
 CommandArguments ReadCommandArguments(const ProcessCommandLine& line);

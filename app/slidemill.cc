@@ -1,10 +1,14 @@
 #include "app/slidemill.h"
 
 #include "app/command_line.h"
+#include "app/interrupt.h"
 #include "app/job_error.h"
 #include "app/output.h"
 #include "app/reports.h"
 #include "app/settings.h"
+#include "app/video_job.h"
+#include "fileinfo/file.h"
+#include "iterator/file_iterator.h"
 
 namespace slidemill {
 namespace {
@@ -32,6 +36,8 @@ int EndOfRun(const JobError& error, Output& output) {
 
 int RealMain(Platform& platform, int argc, char** argv) {
   auto console = platform.StartConsole();
+  cFileIterator iterator(platform);
+  cFile file(platform);
   Output output(platform);
   JobError error;
   RawOptions raw;
@@ -57,9 +63,34 @@ int RealMain(Platform& platform, int argc, char** argv) {
   }
 
   output.set_log_path(settings.LogPath);
-  if (!platform.DirectoryExists(settings.Dir)) {
+  iterator.ADDDIR(settings.Dir, settings.RDepth);
+  if (iterator.ERR_IS()) {
+    // Every refusal of the root gets this one detail.
     SetJobError(error, kErrorInvalidArgument,
                 "The directory specified by '-dir' does not exist.");
+    return EndOfRun(error, output);
+  }
+  iterator.BREAKHANDLER(1);
+  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
+  iterator.FILTER_DIR(settings.DirFilter);
+
+  VideoJob job(platform, output, settings, error);
+  for (;;) {
+    std::string dir = iterator.MOVETONEXTDIR();
+    if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
+    if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) {
+      // The next move reaches the directory this one would have reached, so
+      // going on skips nothing and repeats nothing.
+      std::string_view notice = iterator.BREAKKEY_LAST() == iterator.BREAKKEYS_ALT_F4()
+                                    ? kAltF4Notice
+                                    : kCtrlCNotice;
+      if (AskToExit(output, notice, false)) {
+        SetJobError(error, kErrorAborted, "");
+        break;
+      }
+      continue;
+    }
+    if (job.ProcessDirectory(dir, file)) break;
   }
   return EndOfRun(error, output);
 }

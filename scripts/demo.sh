@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Slidemill, makes a small sample photo tree in sample/ and runs
-# Slidemill on it.
+# Builds Slidemill, makes a small sample photo tree in sample/ and turns each
+# photo directory into a titled video.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -25,6 +25,25 @@ echo "no photos here" > "sample/Notes/readme.txt"
 echo "Sample photo tree:"
 find sample -type f | sort | sed 's/^/  /'
 
-set -x
-build/slidemill -dir sample -r -subtitle-text "Trip {MonthModified}/{DayModified}/{YearModified}" -say-settings
-build/slidemill -usage
+echo
+echo "Slidemill's settings for this run:"
+build/slidemill -dir sample -r -subtitle-text "Trip {MonthModified}/{DayModified}/{YearModified}" \
+  -video-frames-per-second 2 -log-path ./sample/slidemill.log -say-settings
+
+echo
+echo "Running:"
+echo "  build/slidemill -dir sample -r -subtitle-text \"Trip {MonthModified}/{DayModified}/{YearModified}\" -video-frames-per-second 2 -log-path ./sample/slidemill.log"
+build/slidemill -dir sample -r -subtitle-text "Trip {MonthModified}/{DayModified}/{YearModified}" \
+  -video-frames-per-second 2 -log-path ./sample/slidemill.log
+
+echo
+echo "Videos made:"
+find sample -name _movie.avi | sort | while read -r video; do
+  frames=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames \
+    -of default=nw=1:nk=1 "$video")
+  title=$(sed -n 3p "$(dirname "$video")/_title.srt" | tr -d '\r')
+  echo "  $video: $frames frames, title \"$title\""
+done
+echo
+echo "Log (sample/slidemill.log):"
+sed 's/^/  /' sample/slidemill.log

@@ -101,6 +101,47 @@ run_case -log-path ".${sep}run.log" -say-settings
 expect_has "relative log path" "$out" "-log-path: \".${sep}run.log\""
 [ -e "$scratch/run.log" ] && fail "validation created the log file"
 
+if [ "$mode" = windows ]; then
+  # A whole run under wine: the real cmd.exe named by comspec starts the
+  # stand-in encoder in each photo directory.
+  tree="$scratch/tree"
+  mkdir -p "$tree/a" "$tree/b" "$tree/empty"
+  printf 'jpeg' >"$tree/a/p1.jpg"; printf 'jpeg' >"$tree/a/p2.jpg"; printf 'jpeg' >"$tree/b/P1.JPG"
+  touch -d "2019-06-05 12:00 UTC" "$tree"/a/*.jpg "$tree"/b/*.JPG
+  wtree="$wscratch\tree"
+  encoder="Z:${root//\//\\}\build-windows\test_encoder.exe"
+  export SLIDEMILL_TEST_ENCODER_LOG="$wscratch\records.txt"
+  run_case -dir "$wtree" -r -mencoder-path "$encoder" -subtitle-text "Day {DayModified}{CRLF}x" \
+    -log-path "$wscratch\run.log"
+  expect_eq "whole run status" "$status" 0
+  expect_eq "whole run stderr" "$err" ""
+  [[ "$out" == *"Launching mencoder with this command:${eol}${eol}C:\windows\system32\cmd.exe /c $encoder \"mf://*.jpg\" -o \"_movie.avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font "* ]] \
+    || fail "the command through comspec: $(printf %q "$out")"
+  records=$(cat "$scratch/records.txt" 2>/dev/null)
+  expect_eq "encoder started in each photo directory" "$(grep '^dir=' <<<"$records" | tr -d '\r')" \
+    "dir=$wtree\a"$'\n'"dir=$wtree\b"
+  expect_eq "title file" "$(od -c "$tree/a/_title.srt" | head -3)" \
+    "$(printf '1\r\n00:00:00,000 --> 99:00:00,000\r\nDay 5\r\nx\r\n' | od -c | head -3)"
+  [ -f "$tree/a/_movie.avi" ] || fail "no video where the encoder was asked to write it"
+  log=$(cat "$scratch/run.log"; echo .)
+  [[ "$log" == *" $wtree\a"$'\r\n'"    Encoding complete."$'\r\n'* ]] || fail "log: $(printf %q "$log")"
+  [[ "$log" == *" $wtree\empty"$'\r\n'"    No JPG files found in this directory."$'\r\n'* ]] \
+    || fail "log of the empty directory: $(printf %q "$log")"
+
+  SLIDEMILL_TEST_ENCODER_EXIT=1 run_case -dir "$wtree\a" -mencoder-path "$encoder" -log-path "$wscratch\run2.log"
+  expect_eq "encoder failure status" "$status" 0
+  [[ "$(cat "$scratch/run2.log"; echo .)" == *"    Mencoder exited with an error code: 1"$'\r\n.' ]] || fail "encoder failure not logged"
+
+  # Without comspec there is no interpreter to start: the run ends at once.
+  saved_run=("${run[@]}")
+  run=("$root/scripts/wine.sh")
+  run_case cmd /c "set COMSPEC=&& Z:${root//\//\\}\build-windows\slidemill.exe -dir $wtree\a -mencoder-path $encoder"
+  run=("${saved_run[@]}")
+  expect_eq "no comspec status" "$status" 5
+  [[ "$err" == "${eol}Error starting encoder: "* ]] || fail "no comspec report: $(printf %q "$err")"
+  unset SLIDEMILL_TEST_ENCODER_LOG
+fi
+
 if [ "$mode" = native ] && command -v script >/dev/null; then
   # On a terminal the report is coloured, unless NO_COLOR says otherwise, and
   # the terminal's settings are the same afterwards.

@@ -1,0 +1,249 @@
+#include "app/video_job.h"
+
+#include <cctype>
+
+#include "app/interrupt.h"
+#include "platform/path_rules.h"
+
+namespace slidemill {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
+
+bool EndsWithJpg(std::string_view name) {
+  constexpr std::string_view kJpg = ".jpg";
+  if (name.size() < kJpg.size()) return false;
+  std::string_view end = name.substr(name.size() - kJpg.size());
+  for (std::size_t i = 0; i < kJpg.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(end[i])) != kJpg[i]) return false;
+  }
+  return true;
+}
+
+// Replaces a placeholder in the pieces that are not literal. A literal value
+// becomes a piece of its own; other text joins its neighbours, so a later
+// placeholder is found wherever the text would show it.
+void ReplaceInPieces(std::vector<CommandPiece>& pieces, std::string_view placeholder,
+                     const std::string& value, bool literal) {
+  std::vector<CommandPiece> result;
+  auto append = [&result](std::string_view text, bool is_literal) {
+    if (text.empty()) return;
+    if (!is_literal && !result.empty() && !result.back().literal) {
+      result.back().text += text;
+    } else {
+      result.push_back(CommandPiece{std::string(text), is_literal});
+    }
+  };
+  for (const CommandPiece& piece : pieces) {
+    if (piece.literal) {
+      result.push_back(piece);
+      continue;
+    }
+    std::string_view text = piece.text;
+    std::size_t from = 0;
+    for (std::size_t at; (at = text.find(placeholder, from)) != std::string_view::npos;
+         from = at + placeholder.size()) {
+      append(text.substr(from, at - from), false);
+      append(value, literal);
+    }
+    append(text.substr(from), false);
+  }
+  pieces = std::move(result);
+}
+
+std::string Joined(const std::vector<CommandPiece>& pieces) {
+  std::string text;
+  for (const CommandPiece& piece : pieces) text += piece.text;
+  return text;
+}
+
+}  // namespace
+
+std::string ReplaceAll(std::string_view text, std::string_view placeholder,
+                       std::string_view value) {
+  std::string result;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find(placeholder, from)) != std::string_view::npos;
+       from = at + placeholder.size()) {
+    result.append(text.substr(from, at - from));
+    result.append(value);
+  }
+  result.append(text.substr(from));
+  return result;
+}
+
+std::string BuildTitleText(const std::string& subtitle, const std::string& day,
+                           const std::string& month, const std::string& year) {
+  std::string text = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + subtitle;
+  text = ReplaceAll(text, "{CRLF}", kCrLf);
+  text = ReplaceAll(text, "{DayModified}", day);
+  text = ReplaceAll(text, "{MonthModified}", month);
+  text = ReplaceAll(text, "{YearModified}", year);
+  return text;
+}
+
+std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
+                                              const std::string& encoder,
+                                              const std::string& font_file,
+                                              const std::string& input_pattern,
+                                              const std::string& dir) {
+  bool titles = !settings.SubtitleText.empty();
+  std::string command = "{0} \"" + input_pattern +
+                        "\" -o \"{VideoFilename}\" -mf fps={VideoFramesPerSecond} "
+                        "-ovc lavc -lavcopts vcodec={VideoCodec}";
+  if (titles) {
+    command +=
+        " -font \"{SubtitleFontFile}\" -sub \"{SRTFilename}\" -subalign 2 "
+        "-subfont-autoscale 0 -subfont-text-scale {SubtitleFontSize}";
+  }
+  std::vector<CommandPiece> pieces = {CommandPiece{command, false}};
+  // File paths are whole arguments; what the user typed into the other
+  // settings splits as written, so a codec setting can carry more options.
+  ReplaceInPieces(pieces, "{0}", encoder, true);
+  ReplaceInPieces(pieces, "{VideoFilename}", settings.VideoFilename, false);
+  if (titles) {
+    ReplaceInPieces(pieces, "{SubtitleFontFile}", font_file, true);
+    ReplaceInPieces(pieces, "{SRTFilename}", settings.SRTFilename, false);
+    ReplaceInPieces(pieces, "{SubtitleFontSize}", std::to_string(settings.SubtitleFontSize),
+                    false);
+  }
+  ReplaceInPieces(pieces, "{VideoFramesPerSecond}",
+                  std::to_string(settings.VideoFramesPerSecond), false);
+  ReplaceInPieces(pieces, "{VideoCodec}", settings.VideoCodec, false);
+  ReplaceInPieces(pieces, "{Dir}", dir, true);
+  return pieces;
+}
+
+void VideoJob::ConsoleLine(int color, std::string_view text) {
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(color);
+  output_.ConsoleWrite(text);
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorNormal);
+}
+
+std::string VideoJob::FirstJpg(const std::string& dir) {
+  std::vector<FileEntry> entries;
+  if (platform_.ListDirectory(dir, &entries) != ListResult::kOk) return "";
+  constexpr uint32_t kSkipped = kAttributeDirectory | kAttributeHidden | kAttributeSystem;
+  for (const FileEntry& entry : entries) {
+    if ((entry.attributes & kSkipped) != 0 || entry.name == "." || entry.name == "..") continue;
+    if (EndsWithJpg(entry.name)) return entry.name;
+  }
+  return "";
+}
+
+bool VideoJob::WriteTitle(const std::string& dir, const std::string& jpg, cFile& file) {
+  file.FILE(jpg);
+  if (file.ERR_IS()) {
+    output_.WriteLog(JobErrorText(kErrorJpgMetaData), false);
+    SetJobError(error_, kErrorJpgMetaData, "");
+    return false;
+  }
+  std::string text = BuildTitleText(settings_.SubtitleText, file.DAY(kDateModified, 0),
+                                    file.MONTH(kDateModified, 0), file.YEAR(kDateModified, 0));
+  text += kCrLf;
+  // Written whole or not at all: a run stopped meanwhile never leaves half a
+  // title file behind.
+  std::string cause;
+  if (!platform_.WriteWholeFile(JoinPath(dir, settings_.SRTFilename), text, &cause)) {
+    output_.WriteLog(JobErrorText(kErrorTitleFile), false);
+    SetJobError(error_, kErrorTitleFile, cause);
+    return false;
+  }
+  return true;
+}
+
+bool VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorSuccess);
+  output_.ConsoleWrite("Changing to this directory:");
+  output_.ConsoleLineEnd();
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorNormal);
+  output_.ConsoleWrite(dir);
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorNormal);
+  output_.WriteLog(dir);
+
+  std::string jpg_name = FirstJpg(dir);
+  if (jpg_name.empty()) {
+    ConsoleLine(kColorFailure, kNoJpg);
+    output_.WriteLog(kNoJpg, false);
+    return false;
+  }
+  if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
+    return true;
+  }
+
+  // The program never leaves its own current directory, so relative paths
+  // typed by the user are made absolute here, where they were meant.
+  std::string encoder = settings_.MencoderPath.empty()
+                            ? platform_.DefaultEncoderName()
+                            : platform_.AbsolutePath(settings_.MencoderPath);
+  std::string font = settings_.SubtitleFontFile.empty()
+                         ? std::string()
+                         : platform_.AbsolutePath(settings_.SubtitleFontFile);
+  std::vector<CommandPiece> command =
+      BuildEncoderCommand(settings_, encoder, font, platform_.EncoderInputPattern(), dir);
+  std::string command_line = Joined(command);
+  if (platform_.HasCommandInterpreter()) {
+    command_line = platform_.EnvironmentVariable("comspec").value_or("") + " /c " + command_line;
+  }
+
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorSuccess);
+  output_.ConsoleWrite("Launching mencoder with this command:");
+  output_.ConsoleLineEnd();
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorEmphasis);
+  output_.ConsoleWrite(command_line);
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(kColorNormal);
+  output_.ConsoleLineEnd();
+
+  CommandOutcome outcome =
+      platform_.RunCommand(command_line, SplitCommandPieces(command), dir);
+  switch (outcome.status) {
+    case CommandOutcome::Status::kCannotStart:
+      // It would fail the same way in every directory.
+      SetJobError(error_, kErrorStartingEncoder, outcome.error);
+      output_.WriteLog(JobErrorText(kErrorStartingEncoder) + ": " + outcome.error, false);
+      return true;
+    case CommandOutcome::Status::kNoDirectory: {
+      // Started anywhere else it would read and write the wrong files.
+      std::string message = "The encoder was not started: this directory cannot be entered (" +
+                            outcome.error + ").";
+      ConsoleLine(kColorFailure, message);
+      output_.WriteLog(message, false);
+      return false;
+    }
+    case CommandOutcome::Status::kExited:
+      break;
+  }
+
+  if (outcome.exit_code == 0) {
+    output_.WriteLog("Encoding complete.", false);
+    ConsoleLine(kColorSuccess, "Movie encoding completed successfully.");
+  } else {
+    switch (CheckEncoderInterrupt(output_, outcome.exit_code)) {
+      case 2:
+        output_.WriteLog("Aborted by user.", false);
+        SetJobError(error_, kErrorAborted, "");
+        return true;
+      case 1:
+        output_.WriteLog("Aborted by user.", false);
+        break;
+      default:
+        output_.WriteLog("Mencoder exited with an error code: " +
+                             std::to_string(outcome.exit_code),
+                         false);
+        break;
+    }
+  }
+  if (settings_.SleepTime > 0) platform_.Sleep(static_cast<uint32_t>(settings_.SleepTime));
+  return false;
+}
+
+}  // namespace slidemill

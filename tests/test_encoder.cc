@@ -1,0 +1,52 @@
+// A stand-in for the encoder, used only by tests. It records where it was
+// started and with what, makes the video file it was asked for, and exits
+// with a chosen code:
+//   SLIDEMILL_TEST_ENCODER_LOG    file to append the record to
+//   SLIDEMILL_TEST_ENCODER_EXIT   exit code (default 0)
+//   SLIDEMILL_TEST_ENCODER_SLEEP  milliseconds to take first (default 0)
+//   SLIDEMILL_TEST_ENCODER_REMOVE a directory to remove while it runs
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app/command_line.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace slidemill;
+  Platform& platform = SystemPlatform();
+  ProcessCommandLine line = platform.CommandLine(argc, argv);
+  CommandArguments command = ReadCommandArguments(line);
+
+  if (std::string sleep = Env("SLIDEMILL_TEST_ENCODER_SLEEP"); !sleep.empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleep.c_str())));
+  }
+  if (std::string remove = Env("SLIDEMILL_TEST_ENCODER_REMOVE"); !remove.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(remove, ignored);
+  }
+  if (std::string log = Env("SLIDEMILL_TEST_ENCODER_LOG"); !log.empty()) {
+    std::ofstream record(log, std::ios::app | std::ios::binary);
+    record << "dir=" << platform.CurrentDirectory() << "\n";
+    if (line.is_single_text) record << "line=" << line.text << "\n";
+    for (const std::string& arg : command.args) record << "arg=" << arg << "\n";
+    record << "end\n";
+  }
+  // The video file, where the command asked for it.
+  for (std::size_t i = 0; i + 1 < command.args.size(); ++i) {
+    if (command.args[i] == "-o") std::ofstream(command.args[i + 1]) << "video";
+  }
+  return std::atoi(Env("SLIDEMILL_TEST_ENCODER_EXIT").c_str());
+}
