@@ -127,24 +127,30 @@ bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
   return true;
 }
 
-bool FindFirstEntry(const std::string& path, FileEntry* entry) {
+bool FindEntries(const std::string& path, std::vector<FileEntry>* entries, bool first_only) {
   std::size_t slash = path.rfind('/');
   std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (!HasWildcard(last)) return DescribeEntry(AT_FDCWD, path, last, entry);
-
+  FileEntry entry;
+  if (!HasWildcard(last)) {
+    if (!DescribeEntry(AT_FDCWD, path, last, &entry)) return false;
+    entries->push_back(std::move(entry));
+    return true;
+  }
   std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
   if (dir.empty()) dir = "/";
   if (HasWildcard(dir)) return false;  // wildcards only in the last part
   DirFd dir_fd(dir);
   std::vector<std::string> names;
   if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return false;
+  // Only the names that match are looked at more closely.
   for (const std::string& name : names) {
     if (fnmatch(last.c_str(), name.c_str(), FNM_CASEFOLD) == 0 &&
-        DescribeEntry(dir_fd.get(), name, name, entry)) {
-      return true;
+        DescribeEntry(dir_fd.get(), name, name, &entry)) {
+      entries->push_back(std::move(entry));
+      if (first_only) return true;
     }
   }
-  return false;
+  return !entries->empty();
 }
 
 ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries) {
@@ -180,13 +186,17 @@ std::string FileErrorText(int error) {
 bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
                                std::string* error) {
   std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
+  // Named for removal before it exists: a signal during the open itself must
+  // not leave it behind either.
+  SetPendingTemporaryFile(temporary.c_str());
   int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                 0666);
   if (fd < 0) {
-    *error = FileErrorText(errno);
+    int failure = errno;
+    SetPendingTemporaryFile(nullptr);
+    *error = FileErrorText(failure);
     return false;
   }
-  SetPendingTemporaryFile(temporary.c_str());
   int failure = 0;
   while (!bytes.empty() && failure == 0) {
     ssize_t n = write(fd, bytes.data(), bytes.size());
