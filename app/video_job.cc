@@ -1,7 +1,5 @@
 #include "app/video_job.h"
 
-#include <cctype>
-
 #include "app/interrupt.h"
 #include "platform/path_rules.h"
 
@@ -10,16 +8,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
-
-bool EndsWithJpg(std::string_view name) {
-  constexpr std::string_view kJpg = ".jpg";
-  if (name.size() < kJpg.size()) return false;
-  std::string_view end = name.substr(name.size() - kJpg.size());
-  for (std::size_t i = 0; i < kJpg.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(end[i])) != kJpg[i]) return false;
-  }
-  return true;
-}
 
 // Replaces a placeholder in the pieces that are not literal. A literal value
 // becomes a piece of its own; other text joins its neighbours, so a later
@@ -124,12 +112,14 @@ void VideoJob::ConsoleLine(int color, std::string_view text) {
 }
 
 std::string VideoJob::FirstJpg(const std::string& dir) {
+  // The system's own wildcard, which ignores letter case.
   std::vector<FileEntry> entries;
-  if (platform_.ListDirectory(dir, &entries) != ListResult::kOk) return "";
+  if (!platform_.FindAll(JoinPath(dir, "*.jpg"), &entries)) return "";
   constexpr uint32_t kSkipped = kAttributeDirectory | kAttributeHidden | kAttributeSystem;
   for (const FileEntry& entry : entries) {
-    if ((entry.attributes & kSkipped) != 0 || entry.name == "." || entry.name == "..") continue;
-    if (EndsWithJpg(entry.name)) return entry.name;
+    if ((entry.attributes & kSkipped) == 0 && entry.name != "." && entry.name != "..") {
+      return entry.name;
+    }
   }
   return "";
 }

@@ -142,6 +142,9 @@ class Platform {
   // part (letter case ignored; on POSIX the first match in name order). The
   // entry's name is its bare name.
   virtual bool FindFirst(const std::string& path, FileEntry* entry) = 0;
+  // Every entry the find-first and its find-next calls would give, in that
+  // order. False when there is none.
+  virtual bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) = 0;
 
   // Every entry of a directory in the system's order (by name on POSIX),
   // "." and ".." included where the system lists them.
@@ -226,6 +229,9 @@ class PlatformWrapper : public Platform {
   }
   bool FindFirst(const std::string& path, FileEntry* entry) override {
     return target_.FindFirst(path, entry);
+  }
+  bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
+    return target_.FindAll(pattern, entries);
   }
   ListResult ListDirectory(const std::string& dir,
                            std::vector<FileEntry>* entries) override {

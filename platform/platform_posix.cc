@@ -186,7 +186,10 @@ class PosixPlatform : public Platform {
   }
 
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
-    int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    // Non-blocking, so a log path that names a FIFO without a reader fails
+    // at once instead of stopping the run.
+    int fd = open(path.c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) return false;
     bool ok = true;
     while (!bytes.empty()) {
@@ -203,7 +206,14 @@ class PosixPlatform : public Platform {
   }
 
   bool FindFirst(const std::string& path, FileEntry* entry) override {
-    return FindFirstEntry(path, entry);
+    std::vector<FileEntry> found;
+    if (!FindEntries(path, &found, true)) return false;
+    *entry = std::move(found.front());
+    return true;
+  }
+
+  bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
+    return FindEntries(pattern, entries, false);
   }
 
   ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {

@@ -299,6 +299,19 @@ class Win32Platform : public Platform {
     return true;
   }
 
+  bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    do {
+      FileEntry entry;
+      FillEntry(data, &entry);
+      entries->push_back(std::move(entry));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return true;
+  }
+
   bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
     FILETIME when = ToFileTime(file_time);
     SYSTEMTIME utc;

@@ -67,7 +67,9 @@ uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds);
 // Describes `name` in the directory open as `dir_fd` (AT_FDCWD for a path).
 bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
                    FileEntry* entry);
-bool FindFirstEntry(const std::string& path, FileEntry* entry);
+// The entries a path or a pattern (wildcards in its last part) matches, in
+// name order; only the first when `first_only`. False when none does.
+bool FindEntries(const std::string& path, std::vector<FileEntry>* entries, bool first_only);
 ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
 bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
                                std::string* error);
