@@ -1,238 +1,30 @@
 // The whole program on Linux: the built binary on real photo trees, the
 // real encoder, ffprobe to check its videos, and a real pseudo-terminal for
 // key presses and signals.
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <utmp.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <cctype>
 #include <string>
 #include <vector>
 
+#include "tests/program_posix.h"
 #include "tests/test_support.h"
 
 namespace slidemill {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Binary(const char* name) { return test::TestExecutableDir() + name; }
-
-struct Result {
-  int status = -1;  // exit status, or 128 + the signal
-  std::string out;
-  std::string err;
-};
-
-int DecodeStatus(int status) {
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
-void ApplyEnvironment(const std::vector<std::string>& env) {
-  for (const std::string& entry : env) {
-    auto eq = entry.find('=');
-    if (eq == std::string::npos) {
-      unsetenv(entry.c_str());
-    } else {
-      setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
-    }
-  }
-}
-
-[[noreturn]] void Exec(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
-  _exit(127);
-}
-
-// Runs a program with no terminal at all (a new session, standard input
-// from /dev/null), its output captured. `env` entries "NAME=value" set,
-// "NAME" unsets.
-Result RunProgram(const std::vector<std::string>& args, const fs::path& cwd,
-           const std::vector<std::string>& env = {}) {
-  test::ScratchDir capture;
-  std::string out_path = (capture.path() / "out").string();
-  std::string err_path = (capture.path() / "err").string();
-  pid_t child = fork();
-  if (child == 0) {
-    setsid();
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    ApplyEnvironment(env);
-    Exec(args);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return {DecodeStatus(status), test::ReadFile(out_path), test::ReadFile(err_path)};
-}
-
-// A program on a pseudo-terminal, driven like a user at the keyboard.
-class Terminal {
- public:
-  Terminal(const std::vector<std::string>& args, const fs::path& cwd,
-           const std::vector<std::string>& env = {}) {
-    struct winsize size = {40, 120, 0, 0};
-    int slave = -1;
-    openpty(&master_, &slave, nullptr, nullptr, &size);
-    tcgetattr(slave, &initial_);  // before the program can change anything
-    child_ = fork();
-    if (child_ == 0) {
-      close(master_);
-      login_tty(slave);
-      if (chdir(cwd.c_str()) != 0) _exit(126);
-      ApplyEnvironment(env);
-      Exec(args);
-    }
-    close(slave);
-  }
-  ~Terminal() {
-    if (child_ > 0 && !exited_) {
-      kill(child_, SIGKILL);
-      waitpid(child_, nullptr, 0);
-    }
-    if (master_ >= 0) close(master_);
-  }
-
-  // Reads until `text` has appeared after what earlier waits consumed;
-  // false after the time limit.
-  bool WaitFor(const std::string& text, int seconds = 30) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (screen_.find(text, consumed_) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > deadline || !ReadSome(100)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-      }
-    }
-    consumed_ = screen_.find(text, consumed_) + text.size();
-    return true;
-  }
-
-  void Type(const std::string& keys) {
-    ssize_t ignored = write(master_, keys.data(), keys.size());
-    (void)ignored;
-  }
-
-  // Waits for the program to end, reading what it still prints.
-  int Wait(int seconds = 60) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    int status = 0;
-    while (waitpid(child_, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) return -1;
-      ReadSome(50);
-    }
-    while (ReadSome(50)) {
-    }
-    exited_ = true;
-    return DecodeStatus(status);
-  }
-
-  void Signal(int sig) { kill(child_, sig); }
-  const std::string& screen() const { return screen_; }
-  // The terminal's settings now, and as they were before the program ran.
-  struct termios Settings() const {
-    struct termios now;
-    tcgetattr(master_, &now);
-    return now;
-  }
-  const struct termios& initial() const { return initial_; }
-
- private:
-  bool ReadSome(int timeout_ms) {
-    struct pollfd wait = {master_, POLLIN, 0};
-    if (poll(&wait, 1, timeout_ms) <= 0) return false;
-    char buffer[4096];
-    ssize_t n = read(master_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    screen_.append(buffer, static_cast<std::size_t>(n));
-    return true;
-  }
-
-  pid_t child_ = -1;
-  int master_ = -1;
-  bool exited_ = false;
-  std::string screen_;
-  std::size_t consumed_ = 0;
-  struct termios initial_ = {};
-};
-
-bool SameTerminalSettings(const struct termios& a, const struct termios& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
-}
-
-// `count` dark JPGs named photo_001.<ext>..., last written at noon UTC on the
-// given day.
-void MakeJpgs(const fs::path& dir, int count, const std::string& ext, const std::string& date) {
-  fs::create_directories(dir);
-  Result made = RunProgram({"ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
-                     "color=c=0x202020:s=160x120:r=1", "-frames:v", std::to_string(count),
-                     (dir / ("photo_%03d." + ext)).string()},
-                    dir);
-  ASSERT_EQ(made.status, 0) << made.err;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().extension() == "." + ext) {
-      Result touched = RunProgram({"touch", "-d", date + " 12:00 UTC", entry.path().string()}, dir);
-      ASSERT_EQ(touched.status, 0);
-    }
-  }
-}
-
-// One value of the video's stream as ffprobe reports it.
-std::string Probe(const fs::path& video, const std::string& entry) {
-  Result probed = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
-                       "-show_entries", "stream=" + entry, "-of", "default=nw=1:nk=1",
-                       video.string()},
-                      video.parent_path());
-  std::string value = probed.out;
-  while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-  return value;
-}
-
-// The log with each line's "MM-DD-YYYY HH:MM:SS" stamp shown as "<stamp>".
-std::string MaskStamps(const std::string& log) {
-  std::string masked;
-  std::size_t start = 0;
-  while (start < log.size()) {
-    std::size_t end = log.find('\n', start);
-    end = end == std::string::npos ? log.size() : end + 1;
-    std::string line = log.substr(start, end - start);
-    const std::string shape = "00-00-0000 00:00:00 ";
-    bool stamped = line.size() > shape.size();
-    for (std::size_t i = 0; stamped && i < shape.size(); ++i) {
-      stamped = shape[i] == '0' ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
-                                : line[i] == shape[i];
-    }
-    masked += stamped ? "<stamp> " + line.substr(shape.size()) : line;
-    start = end;
-  }
-  return masked;
-}
-
-int Count(const std::string& text, const std::string& needle) {
-  int count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size())) {
-    ++count;
-  }
-  return count;
-}
+using test::Binary;
+using test::Count;
+using test::MakeJpgs;
+using test::Probe;
+using test::Result;
+using test::RunProgram;
+using test::Terminal;
 
 class RunTest : public testing::Test {
  protected:
@@ -275,7 +67,7 @@ TEST_F(RunTest, EncodesEveryPhotoDirectoryWithTitles) {
   // The log sits where it was asked for, not in a photo directory; one
   // stamped line per directory, indented lines for the rest.
   std::string log = test::ReadFile(scratch_.path() / "run.log");
-  EXPECT_EQ(MaskStamps(log),
+  EXPECT_EQ(test::MaskStamps(log),
             "<stamp> photos\n    No JPG files found in this directory.\n"
             "<stamp> photos/2019 Trip\n    Encoding complete.\n"
             "<stamp> photos/2019 Trip/Day 2\n    Encoding complete.\n"
@@ -393,7 +185,7 @@ TEST_F(RunTest, CtrlCBetweenDirectoriesAsksAndGoesOnOrStops) {
     }
     EXPECT_EQ(order, "xxx");
     EXPECT_EQ(Count(test::ReadFile(records), "dir="), 3);
-    EXPECT_TRUE(SameTerminalSettings(terminal.Settings(), terminal.initial()));
+    EXPECT_TRUE(terminal.SettingsRestored());
   }
   {
     fs::remove(records);
@@ -405,7 +197,7 @@ TEST_F(RunTest, CtrlCBetweenDirectoriesAsksAndGoesOnOrStops) {
     EXPECT_EQ(terminal.Wait(), 1);
     EXPECT_NE(terminal.screen().find("Aborted by user"), std::string::npos);
     EXPECT_EQ(Count(test::ReadFile(records), "dir="), 1);
-    EXPECT_TRUE(SameTerminalSettings(terminal.Settings(), terminal.initial()));
+    EXPECT_TRUE(terminal.SettingsRestored());
   }
 }
 
@@ -425,7 +217,7 @@ TEST_F(RunTest, CtrlCWhileTheEncoderRunsInterruptsIt) {
   terminal.Type("y");
   EXPECT_EQ(terminal.Wait(), 1);
   EXPECT_NE(test::ReadFile(log).find("\n    Aborted by user.\n"), std::string::npos);
-  EXPECT_TRUE(SameTerminalSettings(terminal.Settings(), terminal.initial()));
+  EXPECT_TRUE(terminal.SettingsRestored());
 }
 
 TEST_F(RunTest, TerminalIsRestoredWhenTerminated) {
@@ -444,8 +236,26 @@ TEST_F(RunTest, TerminalIsRestoredWhenTerminated) {
     usleep(300000);
     terminal.Signal(SIGTERM);
     EXPECT_EQ(terminal.Wait(), 128 + SIGTERM);
-    EXPECT_TRUE(SameTerminalSettings(terminal.Settings(), terminal.initial())) << during_encoder;
+    EXPECT_TRUE(terminal.SettingsRestored()) << during_encoder;
   }
+}
+
+TEST_F(RunTest, HangUpDoesNotStopTheRun) {
+  for (const char* name : {"a", "b"}) MakeJpgs(root() / name, 1, "jpg", "2021-03-04");
+  std::string records = (scratch_.path() / "records").string();
+  Terminal terminal({Binary("slidemill"), "-dir", root().string(), "-r", "-mencoder-path",
+                     Binary("test_encoder"), "-sleep-time", "700"},
+                    scratch_.path(),
+                    {"SLIDEMILL_TEST_ENCODER_SLEEP=700", "SLIDEMILL_TEST_ENCODER_LOG=" + records});
+  ASSERT_TRUE(terminal.WaitFor("Launching mencoder"));
+  usleep(200000);
+  terminal.Signal(SIGHUP);  // while the encoder runs
+  ASSERT_TRUE(terminal.WaitFor("completed successfully"));
+  usleep(200000);
+  terminal.Signal(SIGHUP);  // during the pause between directories
+  EXPECT_EQ(terminal.Wait(), 0) << terminal.screen();
+  EXPECT_EQ(Count(test::ReadFile(records), "end\n"), 2);
+  EXPECT_TRUE(terminal.SettingsRestored());
 }
 
 }  // namespace

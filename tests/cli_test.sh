@@ -132,6 +132,18 @@ if [ "$mode" = windows ]; then
   expect_eq "encoder failure status" "$status" 0
   [[ "$(cat "$scratch/run2.log"; echo .)" == *"    Mencoder exited with an error code: 1"$'\r\n.' ]] || fail "encoder failure not logged"
 
+  # Names that cmd.exe would read as commands stay text inside the template's
+  # quotes; a title file whose name is taken ends the run with status 3.
+  mkdir -p "$scratch/odd/a & b (1)"
+  printf 'jpeg' >"$scratch/odd/a & b (1)/p.jpg"
+  run_case -dir "$wscratch\odd\a & b (1)" -mencoder-path "$encoder" -video-filename "{Dir}.avi"
+  expect_eq "odd name status" "$status" 0
+  [ -f "$scratch/odd/a & b (1).avi" ] || fail "the video named after an odd directory is missing"
+  mkdir -p "$scratch/odd/a & b (1)/_title.srt"
+  run_case -dir "$wscratch\odd\a & b (1)" -mencoder-path "$encoder" -subtitle-text x
+  expect_eq "title name taken status" "$status" 3
+  [[ "$err" == "${eol}Error opening title file: "* ]] || fail "title file report: $(printf %q "$err")"
+
   # Without comspec there is no interpreter to start: the run ends at once.
   saved_run=("${run[@]}")
   run=("$root/scripts/wine.sh")

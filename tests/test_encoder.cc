@@ -5,7 +5,11 @@
 //   SLIDEMILL_TEST_ENCODER_EXIT   exit code (default 0)
 //   SLIDEMILL_TEST_ENCODER_SLEEP  milliseconds to take first (default 0)
 //   SLIDEMILL_TEST_ENCODER_REMOVE a directory to remove while it runs
+//   SLIDEMILL_TEST_ENCODER_OUTPUT bytes of output to print (default 0)
+//   SLIDEMILL_TEST_ENCODER_SIGNAL a signal to die of instead of exiting
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -47,6 +51,16 @@ int main(int argc, char** argv) {
   // The video file, where the command asked for it.
   for (std::size_t i = 0; i + 1 < command.args.size(); ++i) {
     if (command.args[i] == "-o") std::ofstream(command.args[i + 1]) << "video";
+  }
+  if (std::string output = Env("SLIDEMILL_TEST_ENCODER_OUTPUT"); !output.empty()) {
+    std::string line(79, '#');
+    line += '\n';
+    for (long left = std::atol(output.c_str()); left > 0; left -= 80) std::fputs(line.c_str(), stdout);
+    std::fflush(stdout);
+  }
+  if (std::string sig = Env("SLIDEMILL_TEST_ENCODER_SIGNAL"); !sig.empty()) {
+    std::signal(std::atoi(sig.c_str()), SIG_DFL);
+    std::raise(std::atoi(sig.c_str()));
   }
   return std::atoi(Env("SLIDEMILL_TEST_ENCODER_EXIT").c_str());
 }
