@@ -407,34 +407,16 @@ void cFileIterator::INIT() {
 }
 
 std::string cFileIterator::MOVETONEXTDIR(std::optional<int32_t> ITERATECOUNT) {
-  Impl& it = *impl_;
-  int32_t count = ITERATECOUNT.value_or(1);
-  it.break_key_last = BREAKKEYS_NONE();
-  if (count < 0) {
-    it.SetError(ERR_ARGOUTOFRANGE(), "IterateCount");
-    return "";
-  }
-  it.ClearError();
-  if (it.State() == STATE_COMPLETE()) return "";
-  for (; count > 0; --count) {
-    switch (it.AdvanceDir(true)) {
-      case StepResult::kEnd:
-        return "";
-      case StepResult::kBreak:
-        it.SetError(ERR_BREAKKEYPRESSED(), "");
-        return "";
-      case StepResult::kOk:
-      case StepResult::kScanFailed:
-        break;
-    }
-  }
-  // A count of 0 before the first move has no directory to answer.
-  return DIRPATH();
+  return Move(ITERATECOUNT, false);
 }
 
 std::string cFileIterator::MOVETONEXTFILE(std::optional<int32_t> ITERATECOUNT) {
+  return Move(ITERATECOUNT, true);
+}
+
+std::string cFileIterator::Move(std::optional<int32_t> requested, bool files) {
   Impl& it = *impl_;
-  int32_t count = ITERATECOUNT.value_or(1);
+  int32_t count = requested.value_or(1);
   it.break_key_last = BREAKKEYS_NONE();
   if (count < 0) {
     it.SetError(ERR_ARGOUTOFRANGE(), "IterateCount");
@@ -443,7 +425,7 @@ std::string cFileIterator::MOVETONEXTFILE(std::optional<int32_t> ITERATECOUNT) {
   it.ClearError();
   if (it.State() == STATE_COMPLETE()) return "";
   for (; count > 0; --count) {
-    switch (it.AdvanceFile()) {
+    switch (files ? it.AdvanceFile() : it.AdvanceDir(true)) {
       case StepResult::kEnd:
         return "";
       case StepResult::kBreak:
@@ -454,7 +436,8 @@ std::string cFileIterator::MOVETONEXTFILE(std::optional<int32_t> ITERATECOUNT) {
         break;
     }
   }
-  return FILEPATH();
+  // A count of 0 before the first move has nothing to answer.
+  return files ? FILEPATH() : DIRPATH();
 }
 
 void cFileIterator::NEWSESSION() {

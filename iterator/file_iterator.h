@@ -115,6 +115,10 @@ class cFileIterator {
   static constexpr int32_t STATE_COMPLETE() { return 2; }
 
  private:
+  // MOVETONEXTDIR and MOVETONEXTFILE: `count` steps over directories or
+  // files, then the path reached.
+  std::string Move(std::optional<int32_t> count, bool files);
+
   // The implementation's state (queue, file list, filters, error) lives
   // behind this.
   struct Impl;

@@ -153,10 +153,7 @@ class PosixPlatform : public Platform {
 
   void SetTextColor(int attribute) override { wanted_color_ = attribute; }
 
-  std::string ReadKey() override {
-    FlushAll();
-    return NextKey();
-  }
+  std::string ReadKey() override { return NextKey(); }
 
   bool HasKeyboard() override { return KeyboardAvailable(); }
 

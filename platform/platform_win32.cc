@@ -325,23 +325,11 @@ class Win32Platform : public Platform {
   }
 
   std::string FormatDate(const CalendarTime& time, std::string_view picture) override {
-    SYSTEMTIME when = ToSystemTime(time);
-    char text[64] = {};
-    std::string format(picture);
-    if (GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, &when, format.c_str(), text, 64) == 0) {
-      return "";
-    }
-    return text;
+    return Format(GetDateFormatA, time, picture);
   }
 
   std::string FormatTime(const CalendarTime& time, std::string_view picture) override {
-    SYSTEMTIME when = ToSystemTime(time);
-    char text[64] = {};
-    std::string format(picture);
-    if (GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &when, format.c_str(), text, 64) == 0) {
-      return "";
-    }
-    return text;
+    return Format(GetTimeFormatA, time, picture);
   }
 
   ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
@@ -470,6 +458,18 @@ class Win32Platform : public Platform {
   }
 
  private:
+  // GetDateFormatA and GetTimeFormatA in the system default locale, with
+  // room for 63 characters; "" when the text does not fit or cannot be made.
+  template <typename FormatCall>
+  static std::string Format(FormatCall call, const CalendarTime& time,
+                            std::string_view picture) {
+    SYSTEMTIME when = ToSystemTime(time);
+    char text[64] = {};
+    std::string format(picture);
+    if (call(LOCALE_SYSTEM_DEFAULT, 0, &when, format.c_str(), text, 64) == 0) return "";
+    return text;
+  }
+
   bool session_started_ = false;
 };
 
