@@ -162,6 +162,22 @@ SYSTEMTIME ToSystemTime(const CalendarTime& time) {
   return result;
 }
 
+// Every entry a find-first and its find-next calls give; a find that stops
+// early keeps what was read. Answers the find-first's error, or
+// ERROR_SUCCESS.
+DWORD FindEntries(const std::string& pattern, std::vector<FileEntry>* entries) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return GetLastError();
+  do {
+    FileEntry entry;
+    FillEntry(data, &entry);
+    entries->push_back(std::move(entry));
+  } while (FindNextFileA(find, &data));
+  FindClose(find);
+  return ERROR_SUCCESS;
+}
+
 bool IsConsole(HANDLE handle) {
   DWORD mode;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
@@ -300,16 +316,7 @@ class Win32Platform : public Platform {
   }
 
   bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return false;
-    do {
-      FileEntry entry;
-      FillEntry(data, &entry);
-      entries->push_back(std::move(entry));
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return true;
+    return FindEntries(pattern, entries) == ERROR_SUCCESS;
   }
 
   bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
@@ -333,22 +340,12 @@ class Win32Platform : public Platform {
   }
 
   ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
-    WIN32_FIND_DATAA data;
     // JoinPath: a root such as "\\" or "C:\\" takes no second separator.
-    std::string pattern = JoinPath(dir, "*", kWindowsPathRules);
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) {
-      return GetLastError() == ERROR_FILE_NOT_FOUND ? ListResult::kNotFound
-                                                    : ListResult::kFailed;
+    switch (FindEntries(JoinPath(dir, "*", kWindowsPathRules), entries)) {
+      case ERROR_SUCCESS: return ListResult::kOk;
+      case ERROR_FILE_NOT_FOUND: return ListResult::kNotFound;
+      default: return ListResult::kFailed;
     }
-    // A listing that stops early keeps what was read.
-    do {
-      FileEntry entry;
-      FillEntry(data, &entry);
-      entries->push_back(std::move(entry));
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    return ListResult::kOk;
   }
 
   std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
