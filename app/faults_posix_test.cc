@@ -62,6 +62,8 @@ class FaultTest : public testing::Test {
   test::ScratchDir scratch_;
 };
 
+// Spaces, quotes, shell syntax, dashes, newlines and bytes that are not
+// UTF-8: each directory's path reaches the encoder as one plain argument.
 TEST_F(FaultTest, AwkwardNamesReachTheEncoderIntact) {
   std::vector<std::string> names = {"-r", "--dir x", "a\nb", "\xff\xfe bad utf-8",
                                     "it's \"quoted\"", "$(touch pwned); `id` & | > <", " spaced "};

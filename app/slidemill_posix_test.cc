@@ -103,20 +103,6 @@ TEST_F(RunTest, TitleIsBurnedIntoTheFrames) {
   EXPECT_EQ(top, 0);
 }
 
-TEST_F(RunTest, DirectoryNamesReachTheEncoderAsPlainText) {
-  std::string name = "a \"b\" c $(touch pwned); & d";
-  MakeJpgs(root() / name, 2, "jpg", "2021-03-04");
-  Result run = RunProgram({Binary("slidemill"), "-dir", root().string(), "-r", "-video-filename",
-                    "{Dir}.avi"},
-                   scratch_.path());
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
-  fs::path video = root() / (name + ".avi");
-  ASSERT_TRUE(fs::exists(video)) << run.out;
-  EXPECT_EQ(Probe(video, "nb_read_frames"), "2");
-  EXPECT_FALSE(fs::exists(root() / name / "pwned"));
-  EXPECT_FALSE(fs::exists(scratch_.path() / "pwned"));
-}
-
 TEST_F(RunTest, AnEncoderThatCannotStartEndsTheRun) {
   MakeJpgs(root() / "a", 1, "jpg", "2021-03-04");
   MakeJpgs(root() / "b", 1, "jpg", "2021-03-04");

@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
-# A longer fuzz run than the test command's: every fuzz target for the given
-# number of seconds each (default 600), with its seed corpus and dictionary.
-# Findings are written to build-fuzz/findings/<target>/.
+# Runs every fuzz target with its seed corpus and dictionary:
+#   scripts/fuzz.sh [seconds]   each target for that long (default 600), keeping
+#                               what it finds in build-fuzz/findings/<target>/
+#   scripts/fuzz.sh --runs N    each target for N runs on a throwaway copy of
+#                               its corpus (what the test command does)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-seconds=${1:-600}
+
+runs=""
+seconds=600
+if [ "${1:-}" = "--runs" ]; then
+  runs=$2
+elif [ -n "${1:-}" ]; then
+  seconds=$1
+fi
 
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSLIDEMILL_FUZZ=ON \
@@ -16,11 +25,19 @@ for source in */*_fuzz.cc; do
   name=$(basename "$source" .cc)
   corpus="$(dirname "$source")/fuzz_corpus/$name"
   dict="$(dirname "$source")/$name.dict"
-  findings="build-fuzz/findings/$name"
-  mkdir -p "$findings/corpus"
-  [ -d "$corpus" ] && cp -r "$corpus"/. "$findings/corpus"/
-  options=(-max_total_time="$seconds" -max_len=4096 -artifact_prefix="$findings/")
+  if [ -n "$runs" ]; then
+    # libFuzzer adds what it finds to the corpus directory: give it a copy.
+    work=$(mktemp -d)
+    options=(-runs="$runs" -max_len=600)
+  else
+    work="build-fuzz/findings/$name"
+    mkdir -p "$work/corpus"
+    options=(-max_total_time="$seconds" -max_len=4096 -artifact_prefix="$work/")
+    work="$work/corpus"
+  fi
+  [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
   [ -f "$dict" ] && options+=(-dict="$dict")
-  echo "== $name for $seconds s"
-  build-fuzz/"$name" "${options[@]}" "$findings/corpus" 2>&1 | tail -n 3
+  echo "== $name"
+  build-fuzz/"$name" "${options[@]}" "$work" 2>&1 | tail -n 2
+  if [ -n "$runs" ]; then rm -rf "$work"; fi
 done

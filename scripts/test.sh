@@ -33,24 +33,8 @@ cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   build-asan/slidemill_tests --gtest_brief=1
 
-if compgen -G '*/*_fuzz.cc' >/dev/null; then
-  step "fuzz targets (bounded runs)"
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSLIDEMILL_FUZZ=ON \
-    -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_TESTS=OFF -DSLIDEMILL_BENCH=OFF >/dev/null
-  cmake --build build-fuzz
-  for source in */*_fuzz.cc; do
-    name=$(basename "$source" .cc)
-    corpus="$(dirname "$source")/fuzz_corpus/$name"
-    dict="$(dirname "$source")/$name.dict"
-    options=(-runs="${SLIDEMILL_FUZZ_RUNS:-200000}" -max_len=600)
-    [ -f "$dict" ] && options+=(-dict="$dict")
-    # libFuzzer adds what it finds to the corpus directory: give it a copy.
-    work=$(mktemp -d)
-    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-    build-fuzz/"$name" "${options[@]}" "$work" 2>&1 | tail -n 2
-    rm -rf "$work"
-  done
-fi
+step "fuzz targets (bounded runs)"
+scripts/fuzz.sh --runs "${SLIDEMILL_FUZZ_RUNS:-200000}"
 
 step "Windows build"
 cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
