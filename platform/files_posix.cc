@@ -166,6 +166,18 @@ ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries) 
   return ListResult::kOk;
 }
 
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return 0;
+}
+
 std::string FileErrorText(int error) {
   switch (error) {
     case ENOENT:
@@ -197,15 +209,7 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
     *error = FileErrorText(failure);
     return false;
   }
-  int failure = 0;
-  while (!bytes.empty() && failure == 0) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno != EINTR) failure = errno;
-      continue;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
+  int failure = WriteAll(fd, bytes);
   if (close(fd) != 0 && failure == 0) failure = errno;
   if (failure == 0 && rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
   if (failure != 0) unlink(temporary.c_str());

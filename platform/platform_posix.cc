@@ -21,17 +21,6 @@ namespace {
 
 using namespace posix;
 
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return;  // console writes are not checked
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
 // Console text attributes as ANSI sequences. 7 is the terminal's own colours
 // and 15 bold, so a light or dark terminal keeps its look.
 std::string_view ColorSequence(int attribute) {
@@ -131,7 +120,7 @@ class PosixPlatform : public Platform {
     if (state.colors && state.shown != wanted_color_) {
       std::string_view sequence = ColorSequence(wanted_color_);
       if (!sequence.empty()) {
-        WriteAll(index + 1, sequence);
+        WriteAll(index + 1, sequence);  // console writes are not checked
         state.shown = wanted_color_;
         NoteColorShowing(index, wanted_color_ != 7);
       }
@@ -188,18 +177,8 @@ class PosixPlatform : public Platform {
     int fd = open(path.c_str(),
                   O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) return false;
-    bool ok = true;
-    while (!bytes.empty()) {
-      ssize_t n = write(fd, bytes.data(), bytes.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        ok = false;
-        break;
-      }
-      bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    if (close(fd) != 0) ok = false;
-    return ok;
+    bool ok = WriteAll(fd, bytes) == 0;
+    return close(fd) == 0 && ok;
   }
 
   bool FindFirst(const std::string& path, FileEntry* entry) override {

@@ -71,6 +71,9 @@ bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
 // name order; only the first when `first_only`. False when none does.
 bool FindEntries(const std::string& path, std::vector<FileEntry>* entries, bool first_only);
 ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
+// Writes all the bytes, through partial writes and interruptions; answers 0
+// or the errno of the failure.
+int WriteAll(int fd, std::string_view bytes);
 bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
                                std::string* error);
 // A few words for an errno value, in the forms the title-file report uses.
