@@ -23,6 +23,10 @@ inline constexpr int32_t kErrorTitleFile = 3;
 inline constexpr int32_t kErrorJpgMetaData = 4;
 inline constexpr int32_t kErrorStartingEncoder = 5;
 
+// Not a job error: the exit status of a run that went through to its end
+// while some of its videos were not made.
+inline constexpr int32_t kStatusVideosFailed = 6;
+
 // The message text of a code; "Invalid error code" for an unknown one.
 std::string JobErrorText(int32_t code);
 

@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include "pattern/pattern.h"
+
 namespace slidemill {
 
 const std::array<OptionInfo, 17> kOptions = {{
@@ -199,6 +201,13 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
   s.Usage = Given(raw.Usage);
   s.Version = Given(raw.Version);
   s.VideoCodec = TextOr(raw.VideoCodec, "mjpeg");
+
+  // A filter that can never match would walk nothing and call that success.
+  if (!s.DirFilter.empty() && !CompiledPattern::Compile(s.DirFilter).valid()) {
+    SetJobError(error, kErrorInvalidArgument,
+                "The pattern specified by '-dir-filter' is not valid.");
+    return;
+  }
 }
 
 }  // namespace slidemill

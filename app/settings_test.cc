@@ -58,24 +58,6 @@ class ValidateTest : public testing::Test {
   Settings settings_;
 };
 
-TEST_F(ValidateTest, DefaultsWhenNothingIsGiven) {
-  platform_.fonts_folder = "";
-  ASSERT_FALSE(HasJobError(Validate(RawOptions{})));
-  EXPECT_EQ(settings_.Dir, scratch_.str());
-  EXPECT_EQ(settings_.DirFilter, "");
-  EXPECT_EQ(settings_.LogPath, "");
-  EXPECT_EQ(settings_.MencoderPath, "");
-  EXPECT_FALSE(settings_.Recurse);
-  EXPECT_EQ(settings_.RDepth, 0);
-  EXPECT_EQ(settings_.SleepTime, 0);
-  EXPECT_EQ(settings_.SRTFilename, "_title.srt");
-  EXPECT_EQ(settings_.SubtitleFontSize, 16);
-  EXPECT_EQ(settings_.SubtitleText, "");
-  EXPECT_EQ(settings_.VideoFilename, "_movie.avi");
-  EXPECT_EQ(settings_.VideoFramesPerSecond, 25);
-  EXPECT_EQ(settings_.VideoCodec, "mjpeg");
-}
-
 TEST_F(ValidateTest, EachBadValueHasItsMessage) {
   scratch_.MakeDir("adir");
   struct Case {
@@ -125,6 +107,9 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
        "'-subtitle-font-size' must be zero or greater."},
       {&RawOptions::SubtitleFontSize, "big",
        "'-subtitle-font-size' must be an integer."},
+      {&RawOptions::DirFilter, "^20[0-9]+ trip", nullptr},
+      {&RawOptions::DirFilter, "(ab)*", "The pattern specified by '-dir-filter' is not valid."},
+      {&RawOptions::DirFilter, "\\d", "The pattern specified by '-dir-filter' is not valid."},
   };
   for (const Case& c : cases) {
     RawOptions raw;
@@ -148,6 +133,7 @@ TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
   raw.MencoderPath = "missing";
   raw.LogPath = "bare.log";
   raw.VideoFramesPerSecond = "abc";
+  raw.DirFilter = "(x)+";
   const char* expected[] = {
       "'-video-frames-per-second' must be an integer.",
       "The log file specified by '-log-path' cannot be created.",
@@ -155,13 +141,15 @@ TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
       "'-r-depth' must be -1 or greater.",
       "'-sleep-time' must be an integer.",
       "'-subtitle-font-size' must be zero or greater.",
+      "The pattern specified by '-dir-filter' is not valid.",
   };
   std::string RawOptions::*fixes[] = {
       &RawOptions::VideoFramesPerSecond, &RawOptions::LogPath,
       &RawOptions::MencoderPath,         &RawOptions::RDepth,
       &RawOptions::SleepTime,            &RawOptions::SubtitleFontSize,
+      &RawOptions::DirFilter,
   };
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 7; ++i) {
     EXPECT_EQ(Validate(raw).Info, expected[i]);
     raw.*(fixes[i]) = "";  // mend it and look for the next one
   }

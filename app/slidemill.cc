@@ -15,7 +15,9 @@ namespace {
 
 // The end of every run that is not a report: the recorded error on the
 // standard error stream in light red, or "Job complete." in light green.
-int EndOfRun(const JobError& error, Output& output) {
+// A run that went through whose videos were not all made says how many
+// failed, and its status tells a script so.
+int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullptr) {
   int status = error.Code;
   if (HasJobError(error)) {
     output.SetTextColor(kColorFailure);
@@ -28,6 +30,16 @@ int EndOfRun(const JobError& error, Output& output) {
     output.ConsoleWrite("Job complete.");
     output.ConsoleLineEnd();
     output.SetTextColor(kColorNormal);
+    if (job != nullptr && job->videos_failed() > 0) {
+      std::string line = std::to_string(job->videos_failed()) + " of " +
+                         std::to_string(job->videos_tried()) + " videos failed.";
+      output.SetTextColor(kColorFailure);
+      output.ErrorWrite(line);
+      output.ErrorLineEnd();
+      output.SetTextColor(kColorNormal);
+      output.WriteLog(line, false);
+      status = kStatusVideosFailed;
+    }
   }
   return status;
 }
@@ -92,7 +104,7 @@ int RealMain(Platform& platform, int argc, char** argv) {
     }
     if (job.ProcessDirectory(dir, file)) break;
   }
-  return EndOfRun(error, output);
+  return EndOfRun(error, output, &job);
 }
 
 int RealMain(int argc, char** argv) { return RealMain(SystemPlatform(), argc, argv); }

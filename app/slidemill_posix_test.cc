@@ -37,9 +37,10 @@ TEST_F(RunTest, EncodesEveryPhotoDirectoryWithTitles) {
   MakeJpgs(root() / "2019 Trip", 1, "JPG", "2019-06-07");  // photo_001.JPG
   MakeJpgs(root() / "2019 Trip" / "Day 2", 2, "JPG", "2019-06-06");
   fs::create_directories(root() / "Notes");
+  // A relative root, and videos named after their directories beside them.
   Result run = RunProgram({Binary("slidemill"), "-dir", "photos", "-r", "-video-frames-per-second", "5",
                     "-subtitle-text", "Trip {MonthModified}/{DayModified}/{YearModified}",
-                    "-log-path", "./run.log"},
+                    "-log-path", "./run.log", "-video-filename", "{Dir}.avi"},
                    scratch_.path());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("\nJob complete.\n"), std::string::npos);
@@ -53,7 +54,7 @@ TEST_F(RunTest, EncodesEveryPhotoDirectoryWithTitles) {
       {root() / "2019 Trip" / "Day 2", "2", "Trip 6/6/2019"},
   };
   for (const Expected& v : videos) {
-    fs::path video = v.dir / "_movie.avi";
+    fs::path video = v.dir.string() + ".avi";
     ASSERT_TRUE(fs::exists(video)) << video;
     EXPECT_EQ(Probe(video, "nb_read_frames"), v.frames) << video;
     EXPECT_EQ(Probe(video, "codec_name"), "mjpeg") << video;
@@ -61,7 +62,7 @@ TEST_F(RunTest, EncodesEveryPhotoDirectoryWithTitles) {
     EXPECT_EQ(test::ReadFile(v.dir / "_title.srt"),
               std::string("1\r\n00:00:00,000 --> 99:00:00,000\r\n") + v.title + "\r\n");
   }
-  EXPECT_FALSE(fs::exists(root() / "Notes" / "_movie.avi"));
+  EXPECT_FALSE(fs::exists(root() / "Notes.avi"));
   EXPECT_FALSE(fs::exists(root() / "Notes" / "_title.srt"));
 
   // The log sits where it was asked for, not in a photo directory; one

@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
+constexpr std::string_view kNoVideo = "The encoder reported success but made no video.";
 
 // Replaces a placeholder in the pieces that are not literal. A literal value
 // becomes a piece of its own; other text joins its neighbours, so a later
@@ -71,21 +72,15 @@ std::string BuildTitleText(const std::string& subtitle, const std::string& day,
   return text;
 }
 
-std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
-                                              const std::string& encoder,
-                                              const std::string& font_file,
-                                              const std::string& input_pattern,
-                                              const std::string& dir) {
+namespace {
+
+// Fills a template's placeholders in their order.
+std::vector<CommandPiece> FillTemplate(std::string text, const Settings& settings,
+                                       const std::string& encoder,
+                                       const std::string& font_file,
+                                       const std::string& dir) {
   bool titles = !settings.SubtitleText.empty();
-  std::string command = "{0} \"" + input_pattern +
-                        "\" -o \"{VideoFilename}\" -mf fps={VideoFramesPerSecond} "
-                        "-ovc lavc -lavcopts vcodec={VideoCodec}";
-  if (titles) {
-    command +=
-        " -font \"{SubtitleFontFile}\" -sub \"{SRTFilename}\" -subalign 2 "
-        "-subfont-autoscale 0 -subfont-text-scale {SubtitleFontSize}";
-  }
-  std::vector<CommandPiece> pieces = {CommandPiece{command, false}};
+  std::vector<CommandPiece> pieces = {CommandPiece{std::move(text), false}};
   // File paths are whole arguments; what the user typed into the other
   // settings splits as written, so a codec setting can carry more options.
   ReplaceInPieces(pieces, "{0}", encoder, true);
@@ -103,6 +98,29 @@ std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
   return pieces;
 }
 
+}  // namespace
+
+std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
+                                              const std::string& encoder,
+                                              const std::string& font_file,
+                                              const std::string& input_pattern,
+                                              const std::string& dir) {
+  std::string command = "{0} \"" + input_pattern +
+                        "\" -o \"{VideoFilename}\" -mf fps={VideoFramesPerSecond} "
+                        "-ovc lavc -lavcopts vcodec={VideoCodec}";
+  if (!settings.SubtitleText.empty()) {
+    command +=
+        " -font \"{SubtitleFontFile}\" -sub \"{SRTFilename}\" -subalign 2 "
+        "-subfont-autoscale 0 -subfont-text-scale {SubtitleFontSize}";
+  }
+  return FillTemplate(std::move(command), settings, encoder, font_file, dir);
+}
+
+std::string VideoName(const Settings& settings, const std::string& encoder,
+                      const std::string& font_file, const std::string& dir) {
+  return Joined(FillTemplate("{VideoFilename}", settings, encoder, font_file, dir));
+}
+
 void VideoJob::ConsoleLine(int color, std::string_view text) {
   output_.ConsoleLineEnd();
   output_.SetTextColor(color);
@@ -114,7 +132,7 @@ void VideoJob::ConsoleLine(int color, std::string_view text) {
 std::string VideoJob::FirstJpg(const std::string& dir) {
   // The system's own wildcard, which ignores letter case.
   std::vector<FileEntry> entries;
-  if (!platform_.FindAll(JoinPath(dir, "*.jpg"), &entries)) return "";
+  if (!platform_.FindAll(dir, "*.jpg", &entries)) return "";
   constexpr uint32_t kSkipped = kAttributeDirectory | kAttributeHidden | kAttributeSystem;
   for (const FileEntry& entry : entries) {
     if ((entry.attributes & kSkipped) == 0 && entry.name != "." && entry.name != "..") {
@@ -175,8 +193,11 @@ bool VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
   std::string font = settings_.SubtitleFontFile.empty()
                          ? std::string()
                          : platform_.AbsolutePath(settings_.SubtitleFontFile);
-  std::vector<CommandPiece> command =
-      BuildEncoderCommand(settings_, encoder, font, platform_.EncoderInputPattern(), dir);
+  // The encoder runs inside the directory, so a path made from {Dir} must
+  // not depend on where the walk started.
+  std::string absolute_dir = platform_.AbsolutePath(dir);
+  std::vector<CommandPiece> command = BuildEncoderCommand(
+      settings_, encoder, font, platform_.EncoderInputPattern(), absolute_dir);
   std::string command_line = Joined(command);
   if (platform_.HasCommandInterpreter()) {
     command_line = platform_.EnvironmentVariable("comspec").value_or("") + " /c " + command_line;
@@ -193,8 +214,12 @@ bool VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
   output_.SetTextColor(kColorNormal);
   output_.ConsoleLineEnd();
 
+  ++videos_tried_;
   CommandOutcome outcome =
       platform_.RunCommand(command_line, SplitCommandPieces(command), dir);
+  if (outcome.status != CommandOutcome::Status::kExited || outcome.exit_code != 0) {
+    ++videos_failed_;
+  }
   switch (outcome.status) {
     case CommandOutcome::Status::kCannotStart:
       // It would fail the same way in every directory.
@@ -214,8 +239,19 @@ bool VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
   }
 
   if (outcome.exit_code == 0) {
-    output_.WriteLog("Encoding complete.", false);
-    ConsoleLine(kColorSuccess, "Movie encoding completed successfully.");
+    // An encoder may answer success without having made anything.
+    std::string video = VideoName(settings_, encoder, font, absolute_dir);
+    if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
+    FileEntry made;
+    if (platform_.FindFirst(video, &made) && made.size > 0 &&
+        (made.attributes & kAttributeDirectory) == 0) {
+      output_.WriteLog("Encoding complete.", false);
+      ConsoleLine(kColorSuccess, "Movie encoding completed successfully.");
+    } else {
+      ++videos_failed_;
+      ConsoleLine(kColorFailure, kNoVideo);
+      output_.WriteLog(kNoVideo, false);
+    }
   } else {
     switch (CheckEncoderInterrupt(output_, outcome.exit_code)) {
       case 2:

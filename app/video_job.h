@@ -34,6 +34,11 @@ std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
                                               const std::string& input_pattern,
                                               const std::string& dir);
 
+// The video's name as the encoder is told it (relative to the directory
+// unless absolute): -video-filename with the later placeholders filled.
+std::string VideoName(const Settings& settings, const std::string& encoder,
+                      const std::string& font_file, const std::string& dir);
+
 class VideoJob {
  public:
   VideoJob(Platform& platform, Output& output, const Settings& settings, JobError& error)
@@ -42,6 +47,12 @@ class VideoJob {
   // Runs the job for directory `dir`; answers true when the run must end
   // (an error was recorded).
   bool ProcessDirectory(const std::string& dir, cFile& file);
+
+  // Photo directories whose encoder was started or tried, and those of them
+  // that have no video to show for it (failed, interrupted, not started, or
+  // no video file made).
+  int videos_tried() const { return videos_tried_; }
+  int videos_failed() const { return videos_failed_; }
 
  private:
   // The name of the directory's first JPG: not a directory, not hidden or a
@@ -55,6 +66,8 @@ class VideoJob {
   Output& output_;
   const Settings& settings_;
   JobError& error_;
+  int videos_tried_ = 0;
+  int videos_failed_ = 0;
 };
 
 }  // namespace slidemill

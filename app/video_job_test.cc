@@ -227,34 +227,6 @@ TEST_F(ProcessDirectoryTest, EncoderOutcomes) {
   }
 }
 
-TEST_F(ProcessDirectoryTest, TitleFileThatCannotBeWrittenEndsTheRun) {
-  AddJpg("a.jpg", 2009, 6, 5);
-  scratch_.MakeDir("trip/_title.srt");  // the name is taken by a directory
-  settings_.SubtitleText = "x";
-  EXPECT_TRUE(RunJob());
-  EXPECT_EQ(error_.Code, 3);
-  EXPECT_EQ(error_.Message, "Error opening title file");
-  EXPECT_FALSE(error_.Info.empty());
-  EXPECT_EQ(Log(), "12-05-2026 21:07:43 " + dir_ + "\r\n    Error opening title file\r\n");
-  EXPECT_TRUE(platform_.runs.empty());
-  // No temporary file is left behind.
-  int entries = 0;
-  for ([[maybe_unused]] auto& entry : fs::directory_iterator(scratch_.path() / "trip")) ++entries;
-  EXPECT_EQ(entries, 2);
-}
-
-TEST_F(ProcessDirectoryTest, CommandInterpreterPrefix) {
-  AddJpg("a.jpg", 2009, 6, 5);
-  platform_.command_interpreter = true;
-  EXPECT_FALSE(RunJob());
-  ASSERT_EQ(platform_.runs.size(), 1u);
-  std::string comspec = platform_.EnvironmentVariable("comspec").value_or("");
-  EXPECT_EQ(platform_.runs[0].command_line.rfind(comspec + " /c " +
-                                                     platform_.DefaultEncoderName() + " \"",
-                                                 0),
-            0u);
-}
-
 TEST(InterruptTest, OnlyYMeansYes) {
   struct Case {
     std::deque<std::string> keys;

@@ -46,10 +46,26 @@ void cFile::TakeRecord(const DirData& record) {
   accessed_list_ = BuildDatePartList(entry_, kDateAccessed, 0, platform_);
 }
 
+bool cFile::Lookup(const std::string& path, FileEntry* found) {
+  if (platform_.FindFirst(path, found)) return true;
+  // A path that names nothing may be a pattern with * and ? in its last
+  // part; its first match stands for it. A name that holds those bytes
+  // itself is found literally above.
+  std::size_t split = path.find_last_of(rules_.split_set);
+  std::size_t name_start = split == std::string::npos ? 0 : split + 1;
+  if (path.find_first_of("*?", name_start) == std::string::npos) return false;
+  std::vector<FileEntry> matches;
+  if (!platform_.FindAll(path.substr(0, name_start), path.substr(name_start), &matches)) {
+    return false;
+  }
+  *found = std::move(matches.front());
+  return true;
+}
+
 void cFile::FILE(const std::string& path) {
   file_path_ = path;
   FileEntry found;
-  if (!platform_.FindFirst(path, &found)) {
+  if (!Lookup(path, &found)) {
     // The old date lists stay, but nothing reads them while the object is
     // empty.
     SetError(err_file_not_found_, path);

@@ -62,6 +62,8 @@ class cFile {
   int32_t SetError(int32_t code, const std::string& info, const std::string& msg = "");
   int32_t ClearError();
   std::string ErrorText(int32_t code) const;
+  // The entry a path names, or the first match of a pattern in its last part.
+  bool Lookup(const std::string& path, FileEntry* found);
   void TakeRecord(const DirData& record);
   std::string DatePart(const DatePartRow& row, int32_t which_date, int32_t format);
   // PATH's checks, then the part when the object holds a file.

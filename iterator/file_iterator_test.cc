@@ -192,18 +192,6 @@ TEST(FileIteratorTest, FilesOneAtATime) {
   EXPECT_EQ(it.ERR_IS(), 0);
 }
 
-TEST(FileIteratorTest, SizeOfAFileOverFourGigabytes) {
-  Tree tree({"R/big.bin"});
-  std::error_code error;
-  fs::resize_file(tree.Path("R/big.bin"), 5000000000ULL, error);  // sparse
-  if (error) GTEST_SKIP() << "cannot make a 5 GB sparse file here: " << error.message();
-  cFileIterator it;
-  it.ADDDIR(tree.Path("R"));
-  it.MOVETONEXTFILE();
-  EXPECT_EQ(it.FILESIZE(), 5000000000LL);
-  EXPECT_EQ(it.FILEDIRDATA()->size_high, 1u);
-}
-
 TEST(FileIteratorTest, AddDirPathsAndWhereTheyGo) {
   Tree tree({"R/A/", "R/B/", "X/"});
   std::string r = tree.Path("R");

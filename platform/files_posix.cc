@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "platform/path_rules.h"
 #include "platform/posix_internal.h"
 
 namespace slidemill::posix {
@@ -47,10 +48,6 @@ bool StatAt(int dir_fd, const char* name, bool follow, EntryTimes* times) {
   times->born = 0;
 #endif
   return true;
-}
-
-bool HasWildcard(std::string_view text) {
-  return text.find_first_of("*?") != std::string_view::npos;
 }
 
 // The names in an open directory (which the caller keeps), sorted by byte
@@ -127,27 +124,23 @@ bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
   return true;
 }
 
-bool FindEntries(const std::string& path, std::vector<FileEntry>* entries, bool first_only) {
+bool DescribePath(const std::string& path, FileEntry* entry) {
   std::size_t slash = path.rfind('/');
-  std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-  FileEntry entry;
-  if (!HasWildcard(last)) {
-    if (!DescribeEntry(AT_FDCWD, path, last, &entry)) return false;
-    entries->push_back(std::move(entry));
-    return true;
-  }
-  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-  if (dir.empty()) dir = "/";
-  if (HasWildcard(dir)) return false;  // wildcards only in the last part
-  DirFd dir_fd(dir);
+  return DescribeEntry(AT_FDCWD, path,
+                       slash == std::string::npos ? path : path.substr(slash + 1), entry);
+}
+
+bool FindMatching(const std::string& dir, const std::string& pattern,
+                  std::vector<FileEntry>* entries) {
+  DirFd dir_fd(dir.empty() ? "." : dir);
   std::vector<std::string> names;
   if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return false;
   // Only the names that match are looked at more closely.
   for (const std::string& name : names) {
-    if (fnmatch(last.c_str(), name.c_str(), FNM_CASEFOLD) == 0 &&
+    FileEntry entry;
+    if (fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0 &&
         DescribeEntry(dir_fd.get(), name, name, &entry)) {
       entries->push_back(std::move(entry));
-      if (first_only) return true;
     }
   }
   return !entries->empty();
@@ -195,25 +188,57 @@ std::string FileErrorText(int error) {
   }
 }
 
+// Empties an open file and writes the bytes into it; 0 or the errno.
+int WriteInPlace(int fd, std::string_view bytes) {
+  if (ftruncate(fd, 0) != 0) return errno;
+  return WriteAll(fd, bytes);
+}
+
 bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
                                std::string* error) {
-  std::string temporary = path + "." + std::to_string(getpid()) + ".tmp";
+  // An existing file is replaced only where opening it for writing would be
+  // allowed; a read-only title file stays as the user left it.
+  int existing = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (existing < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == EISDIR)) {
+    *error = FileErrorText(errno);
+    return false;
+  }
+  std::size_t slash = path.rfind('/');
+  std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                          TemporaryFileName(static_cast<uint32_t>(getpid()));
   // Named for removal before it exists: a signal during the open itself must
   // not leave it behind either.
   SetPendingTemporaryFile(temporary.c_str());
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                0666);
-  if (fd < 0) {
-    int failure = errno;
-    SetPendingTemporaryFile(nullptr);
-    *error = FileErrorText(failure);
-    return false;
+  constexpr int kCreate = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW;
+  int fd = open(temporary.c_str(), kCreate, 0666);
+  // One left by an earlier process of the same number that was killed.
+  if (fd < 0 && errno == EEXIST && unlink(temporary.c_str()) == 0) {
+    fd = open(temporary.c_str(), kCreate, 0666);
   }
-  int failure = WriteAll(fd, bytes);
-  if (close(fd) != 0 && failure == 0) failure = errno;
-  if (failure == 0 && rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
-  if (failure != 0) unlink(temporary.c_str());
-  SetPendingTemporaryFile(nullptr);
+  int failure = 0;
+  if (fd < 0) {
+    failure = errno;
+    SetPendingTemporaryFile(nullptr);
+    // A directory that takes no new files may still hold a file the user
+    // may write: that one is written in place.
+    if (existing >= 0 && (failure == EACCES || failure == EPERM)) {
+      failure = WriteInPlace(existing, bytes);
+      if (close(existing) != 0 && failure == 0) failure = errno;
+      existing = -1;
+    }
+  } else {
+    struct stat old_file;
+    // The replacement keeps the old file's permissions.
+    if (existing >= 0 && fstat(existing, &old_file) == 0 && S_ISREG(old_file.st_mode)) {
+      fchmod(fd, old_file.st_mode & 07777);
+    }
+    failure = WriteAll(fd, bytes);
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure != 0) unlink(temporary.c_str());
+    SetPendingTemporaryFile(nullptr);
+  }
+  if (existing >= 0) close(existing);
   if (failure != 0) *error = FileErrorText(failure);
   return failure == 0;
 }

@@ -36,4 +36,18 @@ std::string JoinPath(std::string_view dir, std::string_view name,
   return joined;
 }
 
+bool IsAbsolutePath(std::string_view path, const PathRules& rules) {
+  if (!path.empty() && IsSeparator(path[0], rules)) return true;
+  return rules.drive_letters && path.size() >= 3 &&
+         std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+         IsSeparator(path[2], rules);
+}
+
+std::string TemporaryFileName(uint32_t process_id) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string name = ".slidemill-00000000.tmp";
+  for (int i = 0; i < 8; ++i) name[18 - i] = kHex[(process_id >> (4 * i)) & 0xF];
+  return name;
+}
+
 }  // namespace slidemill

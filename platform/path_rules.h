@@ -8,6 +8,7 @@
 #define SLIDEMILL_PLATFORM_PATH_RULES_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -46,6 +47,15 @@ std::string TrimTrailingSeparators(std::string_view path,
 // "//a"). An empty directory gives the name alone, rooted: "\name".
 std::string JoinPath(std::string_view dir, std::string_view name,
                      const PathRules& rules = NativePathRules());
+
+// Whether a path is absolute: "/x" on POSIX; "\x", "\\host\share" or
+// "C:\x" on Windows.
+bool IsAbsolutePath(std::string_view path, const PathRules& rules = NativePathRules());
+
+// The temporary name under which a file is written before it is renamed
+// into place, ".slidemill-<8 hex digits>.tmp": short and of fixed length, so
+// any name that the file system takes for the file itself works.
+std::string TemporaryFileName(uint32_t process_id);
 
 }  // namespace slidemill
 

@@ -138,13 +138,16 @@ class Platform {
   // the file cannot be opened or written.
   virtual bool AppendToFile(const std::string& path, std::string_view bytes) = 0;
 
-  // The first entry matching a path, or a pattern with * and ? in its last
-  // part (letter case ignored; on POSIX the first match in name order). The
-  // entry's name is its bare name.
+  // The entry a path names, looked up literally: every byte of the path is
+  // just a byte, so "*" or "?" in it is never a wildcard. The entry's name
+  // is its bare name.
   virtual bool FindFirst(const std::string& path, FileEntry* entry) = 0;
-  // Every entry the find-first and its find-next calls would give, in that
-  // order. False when there is none.
-  virtual bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) = 0;
+  // Every entry of directory `dir` (taken literally; "" is the current
+  // directory) whose name matches `pattern`, a wildcard with * and ? that
+  // ignores letter case, in the system's order (by name on POSIX). False
+  // when there is none.
+  virtual bool FindAll(const std::string& dir, const std::string& pattern,
+                       std::vector<FileEntry>* entries) = 0;
 
   // Every entry of a directory in the system's order (by name on POSIX),
   // "." and ".." included where the system lists them.
@@ -155,8 +158,10 @@ class Platform {
   // The path made absolute against the current directory.
   virtual std::string AbsolutePath(const std::string& path) = 0;
   // Writes a whole file so that it is either complete or absent: a temporary
-  // file in the same directory, renamed into place. On failure `error` says
-  // why in a few words ("Permission denied").
+  // file in the same directory, renamed into place. An existing file that
+  // may not be written is left alone, as opening it would refuse; one in a
+  // directory that takes no new files is written in place. On failure
+  // `error` says why in a few words ("Permission denied").
   virtual bool WriteWholeFile(const std::string& path, std::string_view bytes,
                               std::string* error) = 0;
 
@@ -230,8 +235,9 @@ class PlatformWrapper : public Platform {
   bool FindFirst(const std::string& path, FileEntry* entry) override {
     return target_.FindFirst(path, entry);
   }
-  bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
-    return target_.FindAll(pattern, entries);
+  bool FindAll(const std::string& dir, const std::string& pattern,
+               std::vector<FileEntry>* entries) override {
+    return target_.FindAll(dir, pattern, entries);
   }
   ListResult ListDirectory(const std::string& dir,
                            std::vector<FileEntry>* entries) override {

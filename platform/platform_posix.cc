@@ -58,9 +58,6 @@ const LocaleNames& SystemLocaleNames() {
   return names;
 }
 
-// The Windows calls have room for 63 characters and answer nothing beyond.
-std::string Fit(std::string text) { return text.size() > 63 ? std::string() : text; }
-
 class PosixPlatform;
 
 // The terminal session, plus the console output still held back when it
@@ -182,14 +179,12 @@ class PosixPlatform : public Platform {
   }
 
   bool FindFirst(const std::string& path, FileEntry* entry) override {
-    std::vector<FileEntry> found;
-    if (!FindEntries(path, &found, true)) return false;
-    *entry = std::move(found.front());
-    return true;
+    return DescribePath(path, entry);
   }
 
-  bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
-    return FindEntries(pattern, entries, false);
+  bool FindAll(const std::string& dir, const std::string& pattern,
+               std::vector<FileEntry>* entries) override {
+    return FindMatching(dir, pattern, entries);
   }
 
   ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
@@ -204,9 +199,17 @@ class PosixPlatform : public Platform {
 
   std::string AbsolutePath(const std::string& path) override {
     if (!path.empty() && path[0] == '/') return path;
+    // A leading "." names the current directory itself, so "." becomes the
+    // directory's own path and a name made from it ("{Dir}.avi") lands
+    // beside it, not inside.
+    std::string_view rest = path;
+    while (rest == "." || rest.starts_with("./")) {
+      rest.remove_prefix(rest.size() == 1 ? 1 : 2);
+      while (rest.starts_with("/")) rest.remove_prefix(1);
+    }
     std::string cwd = CurrentDirectory();
-    if (path.empty()) return cwd;
-    return cwd == "/" ? "/" + path : cwd + "/" + path;
+    if (rest.empty()) return cwd;
+    return (cwd == "/" ? "/" : cwd + "/") + std::string(rest);
   }
 
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
@@ -257,12 +260,15 @@ class PosixPlatform : public Platform {
     return true;
   }
 
+  // No room limit here: Windows' calls answer nothing past 63 characters of
+  // a one-byte code page, but UTF-8 names take up to four bytes a letter, and
+  // a cut text would blank half the date list.
   std::string FormatDate(const CalendarTime& time, std::string_view picture) override {
-    return Fit(FormatDatePicture(time, picture, SystemLocaleNames()));
+    return FormatDatePicture(time, picture, SystemLocaleNames());
   }
 
   std::string FormatTime(const CalendarTime& time, std::string_view picture) override {
-    return Fit(FormatTimePicture(time, picture, SystemLocaleNames()));
+    return FormatTimePicture(time, picture, SystemLocaleNames());
   }
 
  private:

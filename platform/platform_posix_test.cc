@@ -6,28 +6,51 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "tests/test_support.h"
 
 namespace slidemill {
 namespace {
 
-TEST(PosixPlatformTest, FindFirstTakesTheFirstNameAndIgnoresCase) {
+// Only the pattern given to FindAll is a wildcard; every path, and every
+// name found, is just bytes.
+TEST(PosixPlatformTest, WildcardsOnlyWhereAPatternIsAskedFor) {
   test::ScratchDir scratch;
-  for (const char* name : {"c.jpg", "B.JPG", "a.txt", ".hidden.jpg"}) scratch.WriteFile(name);
+  for (const char* name : {"c.jpg", "B.JPG", "a.txt", ".hidden.jpg", "a?b[1].jpg", "st*r",
+                           "Best?[1]/x.jpg"}) {
+    scratch.WriteFile(name);
+  }
   Platform& platform = SystemPlatform();
+  struct Case {
+    std::string dir, pattern;
+    std::vector<std::string> found;  // in order
+  } cases[] = {
+      // Byte order; case ignored; "." and ".." never match.
+      {"", "*.jpg", {".hidden.jpg", "B.JPG", "a?b[1].jpg", "c.jpg"}},
+      {"", "?.jpg", {"B.JPG", "c.jpg"}},
+      {"", ".*", {".hidden.jpg"}},
+      {"", "*.png", {}},
+      {"/Best?[1]", "*.jpg", {"x.jpg"}},
+      {"/B*", "*.jpg", {}},
+  };
+  for (const Case& c : cases) {
+    std::vector<FileEntry> entries;
+    EXPECT_EQ(platform.FindAll(scratch.str() + c.dir, c.pattern, &entries), !c.found.empty());
+    std::vector<std::string> names;
+    for (const FileEntry& entry : entries) names.push_back(entry.name);
+    EXPECT_EQ(names, c.found) << c.dir << " " << c.pattern;
+  }
   FileEntry entry;
-  // Byte order puts ".hidden.jpg" and "B.JPG" before "c.jpg".
-  ASSERT_TRUE(platform.FindFirst(scratch.str() + "/*.jpg", &entry));
-  EXPECT_EQ(entry.name, ".hidden.jpg");
-  EXPECT_EQ(entry.attributes, kAttributeHidden);
-  ASSERT_TRUE(platform.FindFirst(scratch.str() + "/?.jpg", &entry));
-  EXPECT_EQ(entry.name, "B.JPG");
-  EXPECT_FALSE(platform.FindFirst(scratch.str() + "/*.png", &entry));
-  EXPECT_FALSE(platform.FindFirst(scratch.str() + "/nothing", &entry));
-  // "." and ".." never match a wildcard.
-  ASSERT_TRUE(platform.FindFirst(scratch.str() + "/.*", &entry));
-  EXPECT_EQ(entry.name, ".hidden.jpg");
+  for (const char* name : {"st*r", "a?b[1].jpg", "Best?[1]"}) {
+    ASSERT_TRUE(platform.FindFirst(scratch.str() + "/" + name, &entry)) << name;
+    EXPECT_EQ(entry.name, name);
+  }
+  for (const char* name : {"s*", "?.jpg", "a?b[1]*", "nothing"}) {
+    EXPECT_FALSE(platform.FindFirst(scratch.str() + "/" + name, &entry)) << name;
+  }
 }
 
 TEST(PosixPlatformTest, AttributesAndTimesOfAnEntry) {

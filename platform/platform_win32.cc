@@ -178,6 +178,27 @@ DWORD FindEntries(const std::string& pattern, std::vector<FileEntry>* entries) {
   return ERROR_SUCCESS;
 }
 
+// Whether the last part of a path holds a byte that a find reads as a
+// wildcard. No Windows name holds one, so such a path names nothing.
+bool HasWildcardName(const std::string& path) {
+  std::size_t slash = path.find_last_of("\\/:");
+  std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+  return name.find_first_of("*?<>\"") != std::string_view::npos;
+}
+
+// Writes all the bytes to an open file; 0 or the system's error.
+DWORD WriteBytes(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    DWORD chunk = bytes.size() > 65536 ? 65536 : static_cast<DWORD>(bytes.size());
+    DWORD written = 0;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
+      return GetLastError();
+    }
+    bytes.remove_prefix(written);
+  }
+  return 0;
+}
+
 bool IsConsole(HANDLE handle) {
   DWORD mode;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
@@ -274,6 +295,7 @@ class Win32Platform : public Platform {
   bool FileExists(const std::string& path) override {
     // "C:" names a drive's current directory, never a file.
     if (!path.empty() && path.back() == ':') return false;
+    if (HasWildcardName(path)) return false;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(path.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
@@ -307,6 +329,7 @@ class Win32Platform : public Platform {
   }
 
   bool FindFirst(const std::string& path, FileEntry* entry) override {
+    if (HasWildcardName(path)) return false;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(path.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return false;
@@ -315,8 +338,12 @@ class Win32Platform : public Platform {
     return true;
   }
 
-  bool FindAll(const std::string& pattern, std::vector<FileEntry>* entries) override {
-    return FindEntries(pattern, entries) == ERROR_SUCCESS;
+  bool FindAll(const std::string& dir, const std::string& pattern,
+               std::vector<FileEntry>* entries) override {
+    // "" is the current directory, and "C:" the drive's current one.
+    bool joined = dir.empty() || dir.back() == ':' || dir.back() == '\\' || dir.back() == '/';
+    return FindEntries(joined ? dir + pattern : dir + "\\" + pattern, entries) ==
+           ERROR_SUCCESS;
   }
 
   bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
@@ -373,24 +400,48 @@ class Win32Platform : public Platform {
 
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
                       std::string* error) override {
-    std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    // An existing file is replaced only where opening it for writing would
+    // be allowed; a read-only title file stays as the user left it.
+    bool exists_writable = false;
+    // The attribute is the user's word even where the file system would let
+    // the write through.
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      *error = FileErrorText(ERROR_ACCESS_DENIED);
+      return false;
+    }
+    {
+      ScopedHandle existing(CreateFileA(path.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (existing.valid()) {
+        exists_writable = true;
+      } else if (DWORD failure = GetLastError();
+                 failure != ERROR_FILE_NOT_FOUND && failure != ERROR_PATH_NOT_FOUND) {
+        *error = FileErrorText(failure);
+        return false;
+      }
+    }
+    std::size_t slash = path.find_last_of("\\/:");
+    std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                            TemporaryFileName(GetCurrentProcessId());
     DWORD failure = 0;
     {
       ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file.valid()) {
-        *error = FileErrorText(GetLastError());
-        return false;
-      }
-      while (!bytes.empty() && failure == 0) {
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                       nullptr) || written == 0) {
-          failure = GetLastError();
-          break;
+        failure = GetLastError();
+        // A directory that takes no new files may still hold a file the
+        // user may write: that one is written in place.
+        if (failure == ERROR_ACCESS_DENIED && exists_writable) {
+          ScopedHandle in_place(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                            TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+          failure = in_place.valid() ? WriteBytes(in_place.get(), bytes) : GetLastError();
         }
-        bytes.remove_prefix(written);
+        if (failure != 0) *error = FileErrorText(failure);
+        return failure == 0;
       }
+      failure = WriteBytes(file.get(), bytes);
     }
     if (failure == 0 &&
         !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {

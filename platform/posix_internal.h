@@ -67,9 +67,12 @@ uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds);
 // Describes `name` in the directory open as `dir_fd` (AT_FDCWD for a path).
 bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
                    FileEntry* entry);
-// The entries a path or a pattern (wildcards in its last part) matches, in
-// name order; only the first when `first_only`. False when none does.
-bool FindEntries(const std::string& path, std::vector<FileEntry>* entries, bool first_only);
+// The entry a path names, taken literally.
+bool DescribePath(const std::string& path, FileEntry* entry);
+// The entries of `dir` whose names match a wildcard `pattern` (case ignored),
+// in name order. False when none does.
+bool FindMatching(const std::string& dir, const std::string& pattern,
+                  std::vector<FileEntry>* entries);
 ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
 // Writes all the bytes, through partial writes and interruptions; answers 0
 // or the errno of the failure.

@@ -12,6 +12,7 @@ packages=(
   mencoder                          # the encoder Slidemill drives
   ffmpeg                            # sample photos, and ffprobe to check videos
   bsdutils procps                   # script (a real terminal) and ps for tests
+  locales                           # locale sources, built by the date tests
 )
 
 missing=()

@@ -94,6 +94,11 @@ else
   expect_has "root kept" "$out" '-dir: "/"'
 fi
 
+run_case -dir-filter '(ab)*' -say-settings
+expect_eq "invalid filter status" "$status" 2
+expect_eq "invalid filter stderr" "$err" \
+  "${eol}Invalid argument: The pattern specified by '-dir-filter' is not valid.$eol"
+
 run_case -log-path run.log -say-settings
 expect_eq "bare log name" "$err" \
   "${eol}Invalid argument: The log file specified by '-log-path' cannot be created.$eol"
@@ -129,8 +134,17 @@ if [ "$mode" = windows ]; then
     || fail "log of the empty directory: $(printf %q "$log")"
 
   SLIDEMILL_TEST_ENCODER_EXIT=1 run_case -dir "$wtree\a" -mencoder-path "$encoder" -log-path "$wscratch\run2.log"
-  expect_eq "encoder failure status" "$status" 0
-  [[ "$(cat "$scratch/run2.log"; echo .)" == *"    Mencoder exited with an error code: 1"$'\r\n.' ]] || fail "encoder failure not logged"
+  expect_eq "encoder failure status" "$status" 6
+  expect_eq "encoder failure stderr" "$err" "1 of 1 videos failed.$eol"
+  [[ "$(cat "$scratch/run2.log"; echo .)" == *"    Mencoder exited with an error code: 1"$'\r\n'"    1 of 1 videos failed."$'\r\n.' ]] || fail "encoder failure not logged"
+
+  # A read-only title file is not replaced.
+  chmod a-w "$tree/a/_title.srt"
+  run_case -dir "$wtree\a" -mencoder-path "$encoder" -subtitle-text changed
+  expect_eq "read-only title status" "$status" 3
+  expect_eq "read-only title kept" "$(od -c "$tree/a/_title.srt" | head -3)" \
+    "$(printf '1\r\n00:00:00,000 --> 99:00:00,000\r\nDay 5\r\nx\r\n' | od -c | head -3)"
+  chmod u+w "$tree/a/_title.srt"
 
   # Names that cmd.exe would read as commands stay text inside the template's
   # quotes; a title file whose name is taken ends the run with status 3.

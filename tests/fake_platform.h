@@ -4,10 +4,12 @@
 #ifndef SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "platform/path_rules.h"
 #include "platform/platform.h"
 
 namespace slidemill::test {
@@ -30,7 +32,7 @@ class FakePlatform : public PlatformWrapper {
   std::deque<std::string> keys;
   bool has_keyboard = true;
   // Commands started, and what becomes of each (exit code 0 when none is
-  // scripted).
+  // scripted); one that succeeds writes the video file it was given.
   struct Run {
     std::string command_line;
     std::vector<std::string> arguments;
@@ -74,9 +76,24 @@ class FakePlatform : public PlatformWrapper {
                             const std::vector<std::string>& arguments,
                             const std::string& dir) override {
     runs.push_back({command_line, arguments, dir});
-    if (outcomes.empty()) return CommandOutcome{};
-    CommandOutcome outcome = outcomes.front();
-    outcomes.pop_front();
+    CommandOutcome outcome;
+    if (!outcomes.empty()) {
+      outcome = outcomes.front();
+      outcomes.pop_front();
+    }
+    // A successful encoder leaves its video where it was asked to.
+    for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+      if (arguments[i] != "-o" || outcome.status != CommandOutcome::Status::kExited ||
+          outcome.exit_code != 0) {
+        continue;
+      }
+      std::string video = arguments[i + 1];
+      if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
+      if (std::FILE* file = std::fopen(video.c_str(), "wb")) {
+        std::fputs("video", file);
+        std::fclose(file);
+      }
+    }
     return outcome;
   }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }

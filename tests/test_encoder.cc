@@ -7,6 +7,7 @@
 //   SLIDEMILL_TEST_ENCODER_REMOVE a directory to remove while it runs
 //   SLIDEMILL_TEST_ENCODER_OUTPUT bytes of output to print (default 0)
 //   SLIDEMILL_TEST_ENCODER_SIGNAL a signal to die of instead of exiting
+//   SLIDEMILL_TEST_ENCODER_VIDEO  "none" or "empty": no video, or an empty one
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -48,9 +49,11 @@ int main(int argc, char** argv) {
     for (const std::string& arg : command.args) record << "arg=" << arg << "\n";
     record << "end\n";
   }
-  // The video file, where the command asked for it.
-  for (std::size_t i = 0; i + 1 < command.args.size(); ++i) {
-    if (command.args[i] == "-o") std::ofstream(command.args[i + 1]) << "video";
+  // The video file, where the command asked for it; "none" makes none and
+  // "empty" an empty one.
+  std::string video = Env("SLIDEMILL_TEST_ENCODER_VIDEO");
+  for (std::size_t i = 0; i + 1 < command.args.size() && video != "none"; ++i) {
+    if (command.args[i] == "-o") std::ofstream(command.args[i + 1]) << (video == "empty" ? "" : "video");
   }
   if (std::string output = Env("SLIDEMILL_TEST_ENCODER_OUTPUT"); !output.empty()) {
     std::string line(79, '#');
