@@ -338,6 +338,29 @@ TEST(PatternSearchTest, NestedQuantifiers) {
   EXPECT_EQ(backreference.Search("x" + std::string(60, 'a') + "b"), (PatternMatch{2, 61}));
 }
 
+// Texts far longer than names: every state must still be remembered, or
+// the search turns exponential and gives up.
+TEST(PatternSearchTest, LongTexts) {
+  std::string optional_a;
+  for (int i = 0; i < 300; ++i) optional_a += "a?";
+  optional_a += std::string(300, 'a');
+  std::string short_runs;  // each run one a short of a match
+  while (short_runs.size() < 28000) short_runs += std::string(299, 'a') + "b";
+  const struct {
+    std::string pattern;
+    std::string text;
+    PatternMatch expected;
+  } kCases[] = {
+      {optional_a, short_runs + std::string(300, 'a'), {28201, 300}},
+      {optional_a, std::string(28000, 'b') + std::string(300, 'a'), {28001, 300}},
+  };
+  for (const auto& c : kCases) {
+    CompiledPattern compiled = CompiledPattern::Compile(c.pattern);
+    EXPECT_EQ(compiled.Search(c.text), c.expected);
+    EXPECT_TRUE(compiled.Found(c.text));
+  }
+}
+
 // Random patterns and texts: remembering explored states must not change
 // any answer, and the found-only search must agree with the full one.
 TEST(PatternSearchTest, MemoAgreesWithPlainBacktracking) {
