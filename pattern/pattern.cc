@@ -14,19 +14,21 @@ constexpr int32_t kMaxGroups = 99;
 constexpr int32_t kNoMatch = -1;
 
 // A pattern without back-references explores each pair of pattern node and
-// text position at most once, in a few steps, so its search is allowed
-// kStepsPerState per pair and never runs out. With back-references the
-// recordings multiply the states; such a search stops after
-// kBackReferenceSteps (some 30 ms), keeping the match it found by then, if
-// any, and otherwise answering "not found". Filters such as (.*)\01 on names
-// of 255 bytes need half of that.
-constexpr int64_t kStepsPerState = 8;
+// text position at most once, in a few steps, and needs no limit. With
+// back-references the recordings multiply the states; such a search stops
+// after kBackReferenceSteps (some 30 ms), keeping the match it found by then,
+// if any, and otherwise answering "not found". Filters such as (.*)\01 on
+// names of 255 bytes need half of that.
+constexpr int64_t kNoStepLimit = std::numeric_limits<int64_t>::max();
 constexpr int64_t kBackReferenceSteps = int64_t{1} << 17;
 
-// Memory for remembering explored states: a table up to this many cells,
-// beyond it (long texts, back-references) a hash of at most kMaxMemoInts.
-constexpr size_t kMaxTableCells = size_t{1} << 24;
+// The states of back-reference patterns are remembered in a hash of at most
+// this many ints; forgetting costs only steps.
 constexpr size_t kMaxMemoInts = size_t{1} << 22;
+
+// What is known about a state.
+constexpr int32_t kUnknown = -1;
+constexpr int32_t kFailed = -2;  // explored, or failed: nothing new there
 
 constexpr std::array<uint8_t, 256> MakeCasePartners() {
   std::array<uint8_t, 256> partner{};
@@ -339,6 +341,7 @@ class CompiledPattern::Parser {
     node.op = op;
     node.arg = arg;
     node.next = index + 1;
+    node.in_alternative = alternative_depth_ > 0;
     out_->nodes_.push_back(node);
     return index;
   }
@@ -356,11 +359,13 @@ class CompiledPattern::Parser {
       int32_t choice = Add(Op::kChoice, first);
       out_->nodes_[choice].count = count;
       out_->alternatives_.resize(out_->alternatives_.size() + count);
+      ++alternative_depth_;
       for (int32_t k = 0; k < count; ++k) {
         out_->alternatives_[first + k] = static_cast<int32_t>(out_->nodes_.size());
         Emit(element.choices[k]);
         Add(Op::kAlternativeEnd);
       }
+      --alternative_depth_;
       int32_t after = static_cast<int32_t>(out_->nodes_.size());
       out_->nodes_[choice].next = after;
       for (int32_t k = 0; k < count; ++k) {
@@ -416,6 +421,10 @@ class CompiledPattern::Parser {
         default:
           break;
       }
+    }
+    for (Node& node : nodes) {
+      if (!node.remember) continue;
+      node.memo_row = node.in_alternative ? out_->alternative_rows_++ : out_->outer_rows_++;
     }
   }
 
@@ -491,6 +500,7 @@ class CompiledPattern::Parser {
   CompiledPattern* out_;
   size_t pos_ = 0;
   int32_t groups_ = 0;
+  int32_t alternative_depth_ = 0;
   bool case_off_seen_ = false;
   // Whether anything besides groups, \b, \c and \s has been read.
   bool takes_bytes_ = false;
@@ -498,27 +508,50 @@ class CompiledPattern::Parser {
 
 namespace {
 
+// What a search without back-references knows about the states of its
+// remembered nodes, at every position from its first start on: for a node
+// outside alternatives a bit, set once the state is explored; for one inside
+// an alternative an int, kUnknown, kFailed or where the alternative first
+// matched from there. Nodes times positions bits at most, and 4 bytes per
+// alternative node and position: for a 256-node pattern, 8 KiB on a name of
+// 255 bytes, 1 MiB on a text of 32 KiB.
+class NodeMemo {
+ public:
+  void Prepare(int32_t outer_rows, int32_t alternative_rows, int32_t first, int32_t size) {
+    first_ = first;
+    positions_ = static_cast<size_t>(size - first) + 1;
+    explored_.assign((static_cast<size_t>(outer_rows) * positions_ + 63) / 64, 0);
+    ends_.assign(static_cast<size_t>(alternative_rows) * positions_, kUnknown);
+  }
+
+  // Marks the state explored; false if it already was.
+  bool Visit(int32_t row, int32_t pos) {
+    size_t i = Index(row, pos);
+    uint64_t& word = explored_[i >> 6];
+    uint64_t bit = uint64_t{1} << (i & 63);
+    if (word & bit) return false;
+    word |= bit;
+    return true;
+  }
+
+  int32_t& End(int32_t row, int32_t pos) { return ends_[Index(row, pos)]; }
+
+ private:
+  size_t Index(int32_t row, int32_t pos) const {
+    return static_cast<size_t>(row) * positions_ + static_cast<size_t>(pos - first_);
+  }
+
+  int32_t first_ = 0;
+  size_t positions_ = 0;
+  std::vector<uint64_t> explored_;
+  std::vector<int32_t> ends_;
+};
+
 // What is known about matching from a pattern node at a text position, with
 // the recordings that can still be read from there: a key of ints, node and
 // position first.
 class StateMemo {
  public:
-  static constexpr int32_t kUnknown = -1;
-  static constexpr int32_t kDone = -2;  // explored, or failed: nothing new there
-
-  // A plain table for keys of node and position alone.
-  void UseTable(size_t nodes, size_t positions, int32_t first_position) {
-    positions_ = positions;
-    first_position_ = first_position;
-    table_.assign(nodes * positions, kUnknown);
-  }
-
-  bool has_table() const { return !table_.empty(); }
-  int32_t& Cell(int32_t node, int32_t pos) {
-    size_t column = static_cast<size_t>(pos - first_position_);
-    return table_[static_cast<size_t>(node) * positions_ + column];
-  }
-
   int32_t Find(std::span<const int32_t> key) const {
     if (slots_.empty()) return kUnknown;
     uint64_t hash = Hash(key);
@@ -581,9 +614,6 @@ class StateMemo {
     }
   }
 
-  std::vector<int32_t> table_;
-  size_t positions_ = 0;
-  int32_t first_position_ = 0;
   std::vector<Slot> slots_;
   std::vector<int32_t> entries_;  // value, key length, key
   size_t used_ = 0;
@@ -597,6 +627,12 @@ class StateMemo {
 // state explored once has nothing new to give. That keeps a pattern without
 // back-references to a few steps per node and position; a step budget bounds
 // the rest.
+//
+// Outside alternatives every match from a state is taken (or the search
+// ends) the first time the state is explored, and the nodes only go forward,
+// so a state is marked explored on arrival. Inside an alternative only the
+// first match counts: its states are marked when they fail, or learn where
+// the alternative ended when it matches.
 class CompiledPattern::Matcher {
  public:
   Matcher(const CompiledPattern& pattern, std::string_view text, int32_t start, bool memoise,
@@ -607,20 +643,19 @@ class CompiledPattern::Matcher {
         start_(start),
         skip_(memoise),
         memoise_(memoise && pattern.branches_),
+        keyed_(pattern.back_references_),
         steps_left_(max_steps),
-        recordings_(2 * static_cast<size_t>(pattern.group_count_ + 1), -1) {
-    if (!memoise_) return;
-    size_t positions = static_cast<size_t>(size_ - start_) + 1;
-    if (!pattern.back_references_ && pattern.nodes_.size() <= kMaxTableCells / positions) {
-      memo_.UseTable(pattern.nodes_.size(), positions, start_);
-    }
-  }
+        recordings_(2 * static_cast<size_t>(pattern.group_count_ + 1), -1) {}
 
   // The match at the first position that has one; with `any`, the first
   // match found there rather than the longest (shortest).
   PatternMatch Run(bool any) {
     for (int32_t attempt = start_; attempt < size_; ++attempt) {
       if (skip_ && !HasByte(pattern_.first_bytes_, Byte(text_[attempt]))) continue;
+      // Positions before the first start tried are never reached.
+      if (memoise_ && !keyed_ && attempt_ == kNoMatch) {
+        node_memo_.Prepare(pattern_.outer_rows_, pattern_.alternative_rows_, attempt, size_);
+      }
       attempt_ = attempt;
       best_ = kNoMatch;
       std::fill(recordings_.begin(), recordings_.end(), -1);  // of this start only
@@ -678,16 +713,20 @@ class CompiledPattern::Matcher {
       exhausted_ = true;
       return Outcome::kAbort;
     }
-    if (memoise_ && pattern_.nodes_[*node_index].remember) {
-      int32_t known = Known(*node_index, *pos);
-      if (known == StateMemo::kDone) return Outcome::kFail;
-      if (known >= 0) {  // where an alternative from here matched before
-        *pos = known;
-        return Outcome::kSucceed;
-      }
-      stack_.push_back({*node_index, *pos, static_cast<uint32_t>(undo_.size()), 1});
-    }
     const Node& node = pattern_.nodes_[*node_index];
+    if (memoise_ && node.remember) {
+      if (!node.in_alternative) {
+        if (!Visit(*node_index, *pos)) return Outcome::kFail;
+      } else {
+        int32_t known = Known(*node_index, *pos);
+        if (known == kFailed) return Outcome::kFail;
+        if (known >= 0) {  // where the alternative from here matched before
+          *pos = known;
+          return Outcome::kSucceed;
+        }
+        stack_.push_back({*node_index, *pos, static_cast<uint32_t>(undo_.size()), 1});
+      }
+    }
     switch (node.op) {
       case Op::kOne:
         if (!Takes(node.arg, *pos)) return Outcome::kFail;
@@ -783,7 +822,7 @@ class CompiledPattern::Matcher {
       stack_.pop_back();
       UndoTo(entry.undo);
       if (entry.mark) {
-        Learn(entry.node, entry.pos, StateMemo::kDone);
+        Learn(entry.node, entry.pos, kFailed);
         continue;
       }
       *node = entry.node;
@@ -826,15 +865,26 @@ class CompiledPattern::Matcher {
     }
   }
 
+  // Marks a state outside alternatives explored; false if it already was.
+  bool Visit(int32_t node, int32_t pos) {
+    if (!keyed_) return node_memo_.Visit(pattern_.nodes_[node].memo_row, pos);
+    std::span<const int32_t> key = Key(node, pos);
+    if (state_memo_.Find(key) != kUnknown) return false;
+    state_memo_.Store(key, kFailed);
+    return true;
+  }
+
+  // For states inside alternatives.
   int32_t Known(int32_t node, int32_t pos) {
-    return memo_.has_table() ? memo_.Cell(node, pos) : memo_.Find(Key(node, pos));
+    if (!keyed_) return node_memo_.End(pattern_.nodes_[node].memo_row, pos);
+    return state_memo_.Find(Key(node, pos));
   }
 
   void Learn(int32_t node, int32_t pos, int32_t value) {
-    if (memo_.has_table()) {
-      memo_.Cell(node, pos) = value;
+    if (!keyed_) {
+      node_memo_.End(pattern_.nodes_[node].memo_row, pos) = value;
     } else {
-      memo_.Store(Key(node, pos), value);
+      state_memo_.Store(Key(node, pos), value);
     }
   }
 
@@ -857,16 +907,18 @@ class CompiledPattern::Matcher {
   int32_t start_;
   bool skip_;  // start positions that first_bytes_ rules out
   bool memoise_;
+  bool keyed_;  // states hold recordings: back-references
   int64_t steps_left_;
   bool exhausted_ = false;
-  int32_t attempt_ = 0;
+  int32_t attempt_ = kNoMatch;  // none yet
   int32_t best_ = kNoMatch;
   // Per group: where its text starts and its length (-1: not recorded).
   std::vector<int32_t> recordings_;
   std::vector<std::pair<int32_t, int32_t>> undo_;  // slot, earlier value
   std::vector<Entry> stack_;
   std::vector<int32_t> key_;
-  StateMemo memo_;
+  NodeMemo node_memo_;
+  StateMemo state_memo_;
 };
 
 namespace {
@@ -891,7 +943,7 @@ PatternMatch CompiledPattern::Search(std::string_view text, int32_t start) const
   text = Clamp(text);
   int32_t from = std::max(start, 1) - 1;
   if (!valid_ || from >= static_cast<int32_t>(text.size())) return {};
-  Matcher matcher(*this, text, from, true, StepBudget(text.size()));
+  Matcher matcher(*this, text, from, true, StepBudget());
   return matcher.Run(false);
 }
 
@@ -899,13 +951,12 @@ bool CompiledPattern::Found(std::string_view text, int32_t start) const {
   text = Clamp(text);
   int32_t from = std::max(start, 1) - 1;
   if (!valid_ || from >= static_cast<int32_t>(text.size())) return false;
-  Matcher matcher(*this, text, from, true, StepBudget(text.size()));
+  Matcher matcher(*this, text, from, true, StepBudget());
   return matcher.Run(true).position != 0;
 }
 
-int64_t CompiledPattern::StepBudget(size_t text_size) const {
-  if (back_references_) return kBackReferenceSteps;
-  return kStepsPerState * static_cast<int64_t>(nodes_.size()) * static_cast<int64_t>(text_size + 2);
+int64_t CompiledPattern::StepBudget() const {
+  return back_references_ ? kBackReferenceSteps : kNoStepLimit;
 }
 
 bool CompiledPattern::SearchWithoutMemo(std::string_view text, int32_t start, int64_t max_steps,

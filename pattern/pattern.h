@@ -53,10 +53,19 @@ class CompiledPattern {
 
   bool valid() const { return valid_; }
 
-  // Patterns without back-references take time in proportion to pattern
-  // size times text size. With them, a search gives up after a bounded
-  // effort (tens of milliseconds) and answers as far as it got: the match
-  // found by then, if any, else none.
+  // Patterns without back-references are answered exactly on texts of any
+  // length, in time proportional to pattern size times text size, with a
+  // bit of memory per pattern node and text position (4 bytes for nodes
+  // inside alternatives, see pattern.cc).
+  //
+  // Patterns with back-references get a fixed number of steps (tens of
+  // milliseconds; a filter such as (.*)\01 on a name of 255 bytes needs
+  // half). When they run out, the position of a match found is still right,
+  // as no earlier start has one, but its length may fall short of the
+  // longest (exceed the shortest, under \s); and a search that has found
+  // nothing yet answers not found, Found() false, though a match may exist.
+  // A long text reaches that point sooner: each start position tried costs
+  // steps.
   PatternMatch Search(std::string_view text, int32_t start = 1) const;
 
   // Whether Search() would find something; stops at the first match.
@@ -95,6 +104,11 @@ class CompiledPattern {
     int32_t next = 0;
     // Paths can meet here: what matching from here found is worth keeping.
     bool remember = false;
+    // Inside an alternative of a choice, whose first match is remembered.
+    bool in_alternative = false;
+    // A remembered node's row of the memo: among nodes outside alternatives,
+    // or among those inside.
+    int32_t memo_row = 0;
     // The groups that may have recorded something by this node and that a
     // back-reference can still read: live_groups_[live_begin, + live_count).
     int32_t live_begin = 0;
@@ -103,7 +117,7 @@ class CompiledPattern {
 
   using ByteSet = std::array<uint64_t, 4>;
 
-  int64_t StepBudget(size_t text_size) const;
+  int64_t StepBudget() const;
 
   bool valid_ = false;
   bool fold_case_ = true;
@@ -118,6 +132,9 @@ class CompiledPattern {
   std::vector<int32_t> alternatives_;
   bool back_references_ = false;
   std::vector<int32_t> live_groups_;
+  // Remembered nodes outside and inside alternatives.
+  int32_t outer_rows_ = 0;
+  int32_t alternative_rows_ = 0;
 };
 
 }  // namespace slidemill
