@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -60,6 +61,25 @@ std::filesystem::path ScratchDir::MakeDir(const std::string& relative) const {
   std::filesystem::path dir = path_ / std::filesystem::path(relative).make_preferred();
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+void ScratchDir::MakeTree(std::initializer_list<std::string> entries) const {
+  for (const std::string& entry : entries) {
+    if (!entry.empty() && entry.back() == '/') {
+      MakeDir(entry);
+    } else {
+      WriteFile(entry, "jpeg");
+    }
+  }
+}
+
+void SetModified(const std::filesystem::path& path, const std::string& date, int hour) {
+  using namespace std::chrono;
+  int y = 0, m = 0, d = 0;
+  std::sscanf(date.c_str(), "%d-%d-%d", &y, &m, &d);
+  sys_seconds when = sys_days{year{y} / month{static_cast<unsigned>(m)} /
+                              day{static_cast<unsigned>(d)}} + hours{hour};
+  std::filesystem::last_write_time(path, file_clock::from_sys(when));
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

@@ -4,6 +4,7 @@
 #define SLIDEMILL_TESTS_TEST_SUPPORT_H_
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -25,12 +26,18 @@ class ScratchDir {
   std::filesystem::path WriteFile(const std::string& relative,
                                   std::string_view bytes = "") const;
   std::filesystem::path MakeDir(const std::string& relative) const;
+  // Makes each entry: a directory when it ends in '/', else a file holding
+  // "jpeg" (enough for the stand-in encoder).
+  void MakeTree(std::initializer_list<std::string> entries) const;
 
  private:
   std::filesystem::path path_;
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// Sets a file's last-write time to `hour`:00 UTC of `date` ("YYYY-MM-DD").
+void SetModified(const std::filesystem::path& path, const std::string& date, int hour = 12);
 
 void SetTestExecutablePath(const std::string& path);
 // The directory that holds the test executable (and the program), as an
