@@ -14,25 +14,15 @@ TEST(SettingsTest, IsIntegerHoldsToThe32BitRange) {
     bool ok;
     int32_t value;
   } cases[] = {
-      {"0", true, 0},          {"25", true, 25},
-      {"-1", true, -1},        {"-", true, 0},
-      {"007", true, 7},        {"2147483647", true, 2147483647},
-      {"-2147483648", true, INT32_MIN},
-      {"00000000000000000000042", true, 42},
-      {"2147483648", false, 0}, {"-2147483649", false, 0},
-      {"99999999999999999999", false, 0},
-      {"", false, 0},           {"+5", false, 0},
-      {" 5", false, 0},         {"5 ", false, 0},
-      {"2.5", false, 0},        {"1e3", false, 0},
-      {"5-", false, 0},         {"--5", false, 0},
-      {"abc", false, 0},
+      {"25", true, 25}, {"-", true, 0}, {"007", true, 7}, {"-2147483648", true, INT32_MIN},
+      {"2147483647", true, INT32_MAX}, {"00000000000000000000042", true, 42},
+      {"2147483648", false, 0}, {"-2147483649", false, 0}, {"", false, 0}, {"+5", false, 0},
+      {" 5", false, 0}, {"2.5", false, 0}, {"5-", false, 0}, {"--5", false, 0},
   };
   for (const Case& c : cases) {
     int32_t value = -99;
     EXPECT_EQ(IsInteger(c.text, &value), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(value, c.value) << c.text;
-    }
+    if (c.ok) EXPECT_EQ(value, c.value) << c.text;
   }
 }
 
@@ -67,13 +57,9 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
   } cases[] = {
       {&RawOptions::VideoFramesPerSecond, "0",
        "'-video-frames-per-second' must be between 1 and 100, inclusive."},
-      {&RawOptions::VideoFramesPerSecond, "101",
-       "'-video-frames-per-second' must be between 1 and 100, inclusive."},
       {&RawOptions::VideoFramesPerSecond, "1", nullptr},
       {&RawOptions::VideoFramesPerSecond, "100", nullptr},
       {&RawOptions::VideoFramesPerSecond, "2.5",
-       "'-video-frames-per-second' must be an integer."},
-      {&RawOptions::VideoFramesPerSecond, " 5",  // the test sees the untrimmed text
        "'-video-frames-per-second' must be an integer."},
       {&RawOptions::VideoFramesPerSecond, "   ", nullptr},  // spaces only: not given
       {&RawOptions::LogPath, "run.log",
@@ -90,15 +76,11 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
        "The file specified by '-mencoder-path' does not exist."},
       {&RawOptions::MencoderPath, "*",
        "The file specified by '-mencoder-path' does not exist."},
-      {&RawOptions::MencoderPath, "no-such-encoder",
-       "The file specified by '-mencoder-path' does not exist."},
       {&RawOptions::RDepth, "-2", "'-r-depth' must be -1 or greater."},
       {&RawOptions::RDepth, "-1", nullptr},
       {&RawOptions::RDepth, "x", "'-r-depth' must be an integer."},
       {&RawOptions::SleepTime, "-", nullptr},
       {&RawOptions::SleepTime, "+5", "'-sleep-time' must be an integer."},
-      {&RawOptions::SleepTime, "2147483648", "'-sleep-time' must be an integer."},
-      {&RawOptions::SleepTime, "2147483647", nullptr},
       {&RawOptions::SleepTime, "-1", "'-sleep-time' must be zero or greater."},
       {&RawOptions::SubtitleFontFile, "nofont.ttf",
        "The file specified by '-subtitle-font-file' does not exist."},
@@ -109,7 +91,6 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
        "'-subtitle-font-size' must be an integer."},
       {&RawOptions::DirFilter, "^20[0-9]+ trip", nullptr},
       {&RawOptions::DirFilter, "(ab)*", "The pattern specified by '-dir-filter' is not valid."},
-      {&RawOptions::DirFilter, "\\d", "The pattern specified by '-dir-filter' is not valid."},
   };
   for (const Case& c : cases) {
     RawOptions raw;
@@ -125,35 +106,24 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
   }
 }
 
+// With several bad values only the earliest in check order is reported.
 TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
-  RawOptions raw;
-  raw.SubtitleFontSize = "-1";
-  raw.SleepTime = "x";
-  raw.RDepth = "-5";
-  raw.MencoderPath = "missing";
-  raw.LogPath = "bare.log";
-  raw.VideoFramesPerSecond = "abc";
-  raw.DirFilter = "(x)+";
-  const char* expected[] = {
-      "'-video-frames-per-second' must be an integer.",
-      "The log file specified by '-log-path' cannot be created.",
-      "The file specified by '-mencoder-path' does not exist.",
-      "'-r-depth' must be -1 or greater.",
-      "'-sleep-time' must be an integer.",
-      "'-subtitle-font-size' must be zero or greater.",
-      "The pattern specified by '-dir-filter' is not valid.",
-  };
-  std::string RawOptions::*fixes[] = {
-      &RawOptions::VideoFramesPerSecond, &RawOptions::LogPath,
-      &RawOptions::MencoderPath,         &RawOptions::RDepth,
-      &RawOptions::SleepTime,            &RawOptions::SubtitleFontSize,
-      &RawOptions::DirFilter,
-  };
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(Validate(raw).Info, expected[i]);
-    raw.*(fixes[i]) = "";  // mend it and look for the next one
+  std::pair<std::string RawOptions::*, const char*> in_order[] = {
+      {&RawOptions::VideoFramesPerSecond, "abc"}, {&RawOptions::LogPath, "bare.log"},
+      {&RawOptions::MencoderPath, "missing"},     {&RawOptions::RDepth, "-5"},
+      {&RawOptions::SleepTime, "x"},              {&RawOptions::SubtitleFontSize, "-1"},
+      {&RawOptions::DirFilter, "(x)+"}};
+  RawOptions all;
+  for (auto [field, bad] : in_order) all.*field = bad;
+  for (auto [field, bad] : in_order) {
+    RawOptions alone;
+    alone.*field = bad;
+    std::string expected = Validate(alone).Info;
+    EXPECT_EQ(Validate(all).Info, expected);
+    EXPECT_FALSE(expected.empty());
+    all.*field = "";  // mend it and look for the next one
   }
-  EXPECT_FALSE(HasJobError(Validate(raw)));
+  EXPECT_FALSE(HasJobError(Validate(all)));
 }
 
 TEST_F(ValidateTest, DepthFollowsRecurseUnlessGiven) {
@@ -174,25 +144,17 @@ TEST_F(ValidateTest, DepthFollowsRecurseUnlessGiven) {
   }
 }
 
-TEST_F(ValidateTest, DirKeepsItsStartAndLosesTrailingSeparators) {
-  char sep = NativePathRules().separator;
-  std::string root(1, sep);
-  struct Case {
-    std::string given;
-    std::string expected;
-  } cases[] = {
-      {"photos" + root + root, "photos"},
-      {root + "home" + root + "me" + root, root + "home" + root + "me"},
-      {root, root},
-      {root + root, root},
-      {" spaced ", " spaced "},  // a given value is used as typed
-  };
-  for (const Case& c : cases) {
+TEST_F(ValidateTest, DirLosesTrailingSeparatorsOnly) {
+  std::string sep(1, NativePathRules().separator);
+  for (auto [given, expected] : {std::pair{" a b" + sep + sep, std::string(" a b")},
+                                 std::pair{sep + sep, sep}}) {
     RawOptions raw;
-    raw.Dir = c.given;
+    raw.Dir = given;
     ASSERT_FALSE(HasJobError(Validate(raw)));
-    EXPECT_EQ(settings_.Dir, c.expected);
+    EXPECT_EQ(settings_.Dir, expected);
   }
+  ASSERT_FALSE(HasJobError(Validate(RawOptions{})));
+  EXPECT_EQ(settings_.Dir, scratch_.str());  // not given: the current directory
 }
 
 TEST_F(ValidateTest, DefaultFontIsTheFirstOfFourThatExists) {
