@@ -61,7 +61,9 @@ class cFile {
     int32_t default_format;
   };
 
-  void SetError(int32_t code, std::string info) { error_.Set(code, std::move(info), "", ErrorText); }
+  void SetError(int32_t code, std::string info) {
+    error_.Set(code, std::move(info), "", ErrorText);
+  }
   void ClearError() { error_.Clear(); }
   static std::string ErrorText(int32_t code);
   // The entry a path names, or the first match of a pattern in its last part.

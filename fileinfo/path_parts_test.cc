@@ -11,7 +11,8 @@ TEST(PathPartsTest, DirTitleExtAndNameOnBothSystems) {
     const char* path;
     const char* parts;  // dir|title|ext|name
   } cases[] = {
-      {kWindowsPathRules, "C:\\photos\\trip.2019\\img01.jpg", "C:\\photos\\trip.2019|img01|jpg|img01.jpg"},
+      {kWindowsPathRules, "C:\\photos\\trip.2019\\img01.jpg",
+       "C:\\photos\\trip.2019|img01|jpg|img01.jpg"},
       {kWindowsPathRules, "C:\\photos\\archive.tar.gz", "C:\\photos|archive.tar|gz|archive.tar.gz"},
       {kWindowsPathRules, "C:\\photos\\README", "C:\\photos|README||README"},
       {kWindowsPathRules, "C:\\photos\\.profile", "C:\\photos||profile|.profile"},

@@ -84,7 +84,8 @@ TEST(PatternSearchTest, Dialect) {
       {"\\x41+", "aAa", 1, 3}, {"[ab]?c", "bc", 1, 2}, {"\\b?", "a?", 2, 1},
       {"(a)\\01*", "aa*", 1, 3}, {"a|*", "*", 1, 1}, {"(a*)ab", "aab", 1, 3},
       // Groups and back-references.
-      {"(a(b)c)", "xabc", 2, 3}, {"()a", "a", 1, 1}, {"\\)", ")", 1, 1}, {Groups(false), a99, 1, 99},
+      {"(a(b)c)", "xabc", 2, 3}, {"()a", "a", 1, 1}, {"\\)", ")", 1, 1},
+      {Groups(false), a99, 1, 99},
       {Groups(true), a99, 1, 99}, {"\\01(a)", "aa", 0, 0},
       {"(a)\\02(b)", "abb", 0, 0},  // group 2 was not opened yet
       {"(a\\01)", "aaa", 0, 0}, {"(a*)b\\01", "b", 0, 0},  // an empty recording never matches

@@ -19,7 +19,9 @@ TEST(PathRulesTest, TrimKeepsRootsAndLeadingSeparators) {
       {posix, "photos\\", "photos\\"},  // a backslash is a name byte
       {posix, "C:/", "C:"},             // and there are no drives
   };
-  for (const auto& c : cases) EXPECT_EQ(TrimTrailingSeparators(c.path, c.rules), c.trimmed) << c.path;
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrimTrailingSeparators(c.path, c.rules), c.trimmed) << c.path;
+  }
 }
 
 TEST(PathRulesTest, JoinUsesOneSeparator) {
