@@ -16,10 +16,7 @@ std::string JobErrorText(int32_t code) {
 
 int32_t SetJobError(JobError& error, int32_t code, const std::string& info,
                     const std::string& message) {
-  error.Code = code;
-  error.Info = info;
-  error.Message = message.empty() ? JobErrorText(code) : message;
-  return code;
+  return error.Set(code, info, message, JobErrorText);
 }
 
 }  // namespace slidemill

@@ -6,14 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "fileinfo/error_record.h"
+
 namespace slidemill {
 
-// Field names are the record's published names.
-struct JobError {
-  int32_t Code = 0;
-  std::string Message;
-  std::string Info;
-};
+using JobError = ErrorRecord;
 
 // Job error codes.
 inline constexpr int32_t kErrorNone = 0;

@@ -5,16 +5,6 @@
 
 namespace slidemill {
 
-std::string_view DirData::name_view() const {
-  return std::string_view(name, strnlen(name, sizeof name));
-}
-
-void SetDirDataName(DirData& record, std::string_view name) {
-  std::size_t length = std::min(name.size(), sizeof record.name - 1);
-  std::memcpy(record.name, name.data(), length);
-  std::memset(record.name + length, 0, sizeof record.name - length);
-}
-
 DirData MakeDirData(const FileEntry& entry, std::string_view name) {
   DirData record;
   record.attributes = entry.attributes;
@@ -23,7 +13,8 @@ DirData MakeDirData(const FileEntry& entry, std::string_view name) {
   record.last_write_time.set(entry.last_write_time);
   record.size_high = static_cast<uint32_t>(entry.size >> 32);
   record.size_low = static_cast<uint32_t>(entry.size & 0xFFFFFFFFu);
-  SetDirDataName(record, name);
+  std::size_t length = std::min(name.size(), sizeof record.name - 1);
+  std::memcpy(record.name, name.data(), length);
   std::size_t short_length = std::min(entry.short_name.size(), sizeof record.short_name - 1);
   std::memcpy(record.short_name, entry.short_name.data(), short_length);
   return record;

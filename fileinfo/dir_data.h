@@ -38,7 +38,6 @@ struct DirData {
   char short_name[14] = {};
 
   uint64_t size() const { return (static_cast<uint64_t>(size_high) << 32) | size_low; }
-  std::string_view name_view() const;
 };
 #pragma pack(pop)
 
@@ -54,9 +53,6 @@ inline constexpr int32_t kDateAccessed = 3;
 // field holds: a longer one is cut, so callers that must not lose a path
 // check its length first).
 DirData MakeDirData(const FileEntry& entry, std::string_view name);
-
-// Sets the name field, cut to what it holds.
-void SetDirDataName(DirData& record, std::string_view name);
 
 // The file time that `which_date` (1, 2 or 3) selects.
 uint64_t DirDataTime(const DirData& record, int32_t which_date);

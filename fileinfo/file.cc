@@ -3,40 +3,15 @@
 #include "fileinfo/date_parts.h"
 
 namespace slidemill {
-namespace {
 
-constexpr int32_t kErrOk = 0;
-constexpr int32_t kErrFileNotFound = 1;
-constexpr int32_t kErrInvalidArgument = 2;
+cFile::cFile(Platform& platform, const PathRules& rules) : platform_(platform), rules_(rules) {}
 
-}  // namespace
-
-cFile::cFile(Platform& platform, const PathRules& rules)
-    : platform_(platform), rules_(rules) {
-  // Everything starts zero or empty; then the constants get their values.
-  err_ok_ = kErrOk;
-  err_file_not_found_ = kErrFileNotFound;
-  err_invalid_argument_ = kErrInvalidArgument;
-  valid_ = 0;
-}
-
-int32_t cFile::SetError(int32_t code, const std::string& info, const std::string& msg) {
-  err_code_ = code;
-  err_info_ = info;
-  err_msg_ = msg.empty() ? ErrorText(code) : msg;
-  return code;
-}
-
-int32_t cFile::ClearError() {
-  int32_t previous = err_code_;
-  SetError(err_ok_, "", "");
-  return previous;
-}
-
-std::string cFile::ErrorText(int32_t code) const {
-  if (code == err_file_not_found_) return "File Not Found";
-  if (code == err_invalid_argument_) return "Invalid Argument";
-  return "";
+std::string cFile::ErrorText(int32_t code) {
+  switch (code) {
+    case ERR_FILENOTFOUND(): return "File Not Found";
+    case ERR_INVALIDARGUMENT(): return "Invalid Argument";
+    default: return "";
+  }
 }
 
 void cFile::TakeRecord(const DirData& record) {
@@ -53,7 +28,7 @@ bool cFile::Lookup(const std::string& path, FileEntry* found) {
   // itself is found literally above.
   std::size_t split = path.find_last_of(rules_.split_set);
   std::size_t name_start = split == std::string::npos ? 0 : split + 1;
-  if (path.find_first_of("*?", name_start) == std::string::npos) return false;
+  if (!HasWildcard(std::string_view(path).substr(name_start))) return false;
   std::vector<FileEntry> matches;
   if (!platform_.FindAll(path.substr(0, name_start), path.substr(name_start), &matches)) {
     return false;
@@ -68,7 +43,7 @@ void cFile::FILE(const std::string& path) {
   if (!Lookup(path, &found)) {
     // The old date lists stay, but nothing reads them while the object is
     // empty.
-    SetError(err_file_not_found_, path);
+    SetError(ERR_FILENOTFOUND(), path);
     valid_ = 0;
     return;
   }
@@ -80,7 +55,7 @@ void cFile::FILE(const std::string& path) {
 void cFile::NEW(const std::string& FILEPATH) { FILE(FILEPATH); }
 
 DirData* cFile::FILE_DD() {
-  if (valid_ == 0) SetError(err_file_not_found_, file_path_);
+  if (valid_ == 0) SetError(ERR_FILENOTFOUND(), file_path_);
   return &entry_;
 }
 
@@ -88,7 +63,7 @@ void cFile::FILE_SETBY_DD(const DirData* PDIRDATA, const std::string& FILEPATH) 
   // A record is copied whole from the caller; without one there is nothing
   // to copy, and the object keeps what it held.
   if (PDIRDATA == nullptr) {
-    SetError(err_invalid_argument_, "PDirData");
+    SetError(ERR_INVALIDARGUMENT(), "PDirData");
     return;
   }
   TakeRecord(*PDIRDATA);
@@ -99,7 +74,7 @@ void cFile::FILE_SETBY_DD(const DirData* PDIRDATA, const std::string& FILEPATH) 
 
 std::string cFile::PATH() {
   if (valid_ == 0) {
-    SetError(err_file_not_found_, file_path_);
+    SetError(ERR_FILENOTFOUND(), file_path_);
     return "";
   }
   ClearError();
@@ -119,7 +94,7 @@ std::string cFile::NAME() { return Part(&PathParts::name); }
 
 int64_t cFile::SIZE() {
   if (valid_ == 0) {
-    SetError(err_file_not_found_, file_path_);
+    SetError(ERR_FILENOTFOUND(), file_path_);
     return -1;
   }
   int64_t size = static_cast<int64_t>(entry_.size());
@@ -130,7 +105,7 @@ int64_t cFile::SIZE() {
 std::string cFile::DatePart(const DatePartRow& row, int32_t which_date, int32_t format) {
   ClearError();
   if (valid_ == 0) {
-    SetError(err_file_not_found_, file_path_);
+    SetError(ERR_FILENOTFOUND(), file_path_);
     return "";
   }
   const std::string* list = nullptr;
@@ -139,39 +114,43 @@ std::string cFile::DatePart(const DatePartRow& row, int32_t which_date, int32_t 
     case kDateModified: list = &modified_list_; break;
     case kDateAccessed: list = &accessed_list_; break;
     default:
-      SetError(err_invalid_argument_, "WhichDate");
+      SetError(ERR_INVALIDARGUMENT(), "WhichDate");
       return "";
   }
   if (format == 0) format = row.default_format;
   if (format < 1 || format > 4 || row.fields[format - 1] == 0) {
-    SetError(err_invalid_argument_, "ReturnFormat");
+    SetError(ERR_INVALIDARGUMENT(), "ReturnFormat");
     return "";
   }
   return PickDatePart(*list, row.fields[format - 1]);
 }
 
-// The list fields: 1 yyyy, 2 yy, 3 M, 4 MM, 5 MMM, 6 MMMM, 7 d, 8 dd, 9 ddd,
-// 10 dddd, 11 h, 12 hh, 13 H, 14 HH, 15 m, 16 mm, 17 s, 18 ss, 19 t, 20 tt.
+// YEAR and MERIDIAN default to their second format: the four-digit year,
+// the whole marker.
 std::string cFile::YEAR(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{2, 1, 0, 0}, 2}, WHICHDATE, RETURNFORMAT);
+  return DatePart({{kDatePartYear2, kDatePartYear, 0, 0}, 2}, WHICHDATE, RETURNFORMAT);
 }
 std::string cFile::MONTH(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{3, 4, 5, 6}, 1}, WHICHDATE, RETURNFORMAT);
+  return DatePart({{kDatePartMonth, kDatePartMonth2, kDatePartMonthShort, kDatePartMonthLong}, 1},
+                  WHICHDATE, RETURNFORMAT);
 }
 std::string cFile::DAY(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{7, 8, 9, 10}, 1}, WHICHDATE, RETURNFORMAT);
+  return DatePart({{kDatePartDay, kDatePartDay2, kDatePartDayShort, kDatePartDayLong}, 1},
+                  WHICHDATE, RETURNFORMAT);
 }
 std::string cFile::HOUR(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{11, 12, 13, 14}, 1}, WHICHDATE, RETURNFORMAT);
+  return DatePart(
+      {{kDatePartHour, kDatePartHour2, kDatePartHourMilitary, kDatePartHourMilitary2}, 1},
+      WHICHDATE, RETURNFORMAT);
 }
 std::string cFile::MINUTE(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{15, 16, 0, 0}, 1}, WHICHDATE, RETURNFORMAT);
+  return DatePart({{kDatePartMinute, kDatePartMinute2, 0, 0}, 1}, WHICHDATE, RETURNFORMAT);
 }
 std::string cFile::SECOND(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{17, 18, 0, 0}, 1}, WHICHDATE, RETURNFORMAT);
+  return DatePart({{kDatePartSecond, kDatePartSecond2, 0, 0}, 1}, WHICHDATE, RETURNFORMAT);
 }
 std::string cFile::MERIDIAN(int32_t WHICHDATE, int32_t RETURNFORMAT) {
-  return DatePart({{19, 20, 0, 0}, 2}, WHICHDATE, RETURNFORMAT);
+  return DatePart({{kDatePartMeridian, kDatePartMeridian2, 0, 0}, 2}, WHICHDATE, RETURNFORMAT);
 }
 
 }  // namespace slidemill

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "fileinfo/dir_data.h"
+#include "fileinfo/error_record.h"
 #include "fileinfo/path_parts.h"
 #include "platform/path_rules.h"
 #include "platform/platform.h"
@@ -22,10 +24,10 @@ class cFile {
                  const PathRules& rules = NativePathRules());
 
   void NEW(const std::string& FILEPATH);
-  int32_t ERRCODE() const { return err_code_; }
-  std::string ERRINFO() const { return err_info_; }
-  int32_t ERR_IS() const { return err_code_ != 0 ? -1 : 0; }
-  std::string ERRMSG() const { return err_msg_; }
+  int32_t ERRCODE() const { return error_.Code; }
+  std::string ERRINFO() const { return error_.Info; }
+  int32_t ERR_IS() const { return error_.Flag(); }
+  std::string ERRMSG() const { return error_.Message; }
   // Property set (there is no get): looks the path up.
   void FILE(const std::string& path);
   // The address of the object's own record; valid for the object's life.
@@ -47,9 +49,9 @@ class cFile {
   std::string SECOND(int32_t WHICHDATE, int32_t RETURNFORMAT = 0);
   std::string MERIDIAN(int32_t WHICHDATE, int32_t RETURNFORMAT = 0);
   int64_t SIZE();
-  int32_t ERR_OK() const { return err_ok_; }
-  int32_t ERR_FILENOTFOUND() const { return err_file_not_found_; }
-  int32_t ERR_INVALIDARGUMENT() const { return err_invalid_argument_; }
+  static constexpr int32_t ERR_OK() { return 0; }
+  static constexpr int32_t ERR_FILENOTFOUND() { return 1; }
+  static constexpr int32_t ERR_INVALIDARGUMENT() { return 2; }
 
  private:
   // Which list field each RETURNFORMAT 1 to 4 of a date-part member picks
@@ -59,9 +61,11 @@ class cFile {
     int32_t default_format;
   };
 
-  int32_t SetError(int32_t code, const std::string& info, const std::string& msg = "");
-  int32_t ClearError();
-  std::string ErrorText(int32_t code) const;
+  void SetError(int32_t code, std::string info) {
+    error_.Set(code, std::move(info), "", ErrorText);
+  }
+  void ClearError() { error_.Clear(); }
+  static std::string ErrorText(int32_t code);
   // The entry a path names, or the first match of a pattern in its last part.
   bool Lookup(const std::string& path, FileEntry* found);
   void TakeRecord(const DirData& record);
@@ -70,16 +74,12 @@ class cFile {
   std::string Part(std::string PathParts::*member);
 
   Platform& platform_;
-  const PathRules& rules_;
-  int32_t err_ok_ = 0;
-  int32_t err_file_not_found_ = 0;
-  int32_t err_invalid_argument_ = 0;
+  // A copy: the rules given may be a temporary.
+  const PathRules rules_;
   int32_t valid_ = 0;
   std::string file_path_;
   DirData entry_;
-  int32_t err_code_ = 0;
-  std::string err_msg_;
-  std::string err_info_;
+  ErrorRecord error_;
   std::string created_list_;
   std::string modified_list_;
   std::string accessed_list_;

@@ -4,8 +4,9 @@
 #include <deque>
 #include <utility>
 
-#include "fileinfo/date_parts.h"
+#include "fileinfo/error_record.h"
 #include "pattern/pattern.h"
+#include "platform/keys.h"
 
 namespace slidemill {
 namespace {
@@ -20,12 +21,7 @@ enum class StepResult {
   kBreak,       // an enabled break key was pressed
 };
 
-// What the key reader hands over for the two break keys.
-constexpr std::string_view kCtrlCKey("\x03", 1);
-constexpr std::string_view kAltF4Key("\0\x3e", 2);  // 0, then F4's scan code
-
 constexpr int32_t kUnlimitedDepth = -1;
-constexpr int32_t kLastDatePart = 20;
 
 std::string ErrorText(int32_t code) {
   switch (code) {
@@ -81,12 +77,8 @@ struct cFileIterator::Impl {
     return State() == STATE_ITERATING() && current_file >= 0 && current_file < FileCount();
   }
 
-  void SetError(int32_t code, std::string info, const std::string& message = "") {
-    err_code = code;
-    err_info = std::move(info);
-    err_msg = message.empty() ? ErrorText(code) : message;
-  }
-  void ClearError() { SetError(ERR_OK(), "", ""); }
+  void SetError(int32_t code, std::string info) { error.Set(code, std::move(info), "", ErrorText); }
+  void ClearError() { error.Clear(); }
 
   void ResetQueue() {
     visited.clear();
@@ -193,7 +185,7 @@ struct cFileIterator::Impl {
       std::string key = platform.ReadKey();
       if (key.empty()) return BREAKKEYS_NONE();
       if (key == kCtrlCKey) return BREAKKEYS_CTRL_C();
-      if (key == kAltF4Key) return BREAKKEYS_ALT_F4();
+      if (key == kF4Key) return BREAKKEYS_ALT_F4();
     }
   }
 
@@ -250,7 +242,7 @@ struct cFileIterator::Impl {
     if (date_part == DATEPART_ALL()) return list;
     // Only the twenty fields are answered, even where a locale's names hold
     // commas of their own.
-    return date_part <= kLastDatePart ? PickDatePart(list, date_part) : "";
+    return date_part <= kDatePartCount ? PickDatePart(list, date_part) : "";
   }
 
   Platform& platform;
@@ -278,9 +270,7 @@ struct cFileIterator::Impl {
   std::vector<FileEntry> listing;  // kept to reuse its storage
 
   int32_t break_key_last = BREAKKEYS_NONE();
-  int32_t err_code = ERR_OK();
-  std::string err_msg;
-  std::string err_info;
+  ErrorRecord error;
 
   // The records whose addresses DIRDIRDATA and FILEDIRDATA hand out;
   // aligned so that the packed record's 32-bit fields are too.
@@ -363,10 +353,10 @@ std::string cFileIterator::DIRPATH() const {
   return impl_->visited.back().entry.name;
 }
 
-int32_t cFileIterator::ERRCODE() const { return impl_->err_code; }
-std::string cFileIterator::ERRINFO() const { return impl_->err_info; }
-int32_t cFileIterator::ERR_IS() const { return impl_->err_code != ERR_OK() ? -1 : 0; }
-std::string cFileIterator::ERRMSG() const { return impl_->err_msg; }
+int32_t cFileIterator::ERRCODE() const { return impl_->error.Code; }
+std::string cFileIterator::ERRINFO() const { return impl_->error.Info; }
+int32_t cFileIterator::ERR_IS() const { return impl_->error.Flag(); }
+std::string cFileIterator::ERRMSG() const { return impl_->error.Message; }
 
 std::string cFileIterator::FILEDATE(int32_t WHICHDATE, int32_t DATEPART,
                                     std::optional<int32_t> UTC) {

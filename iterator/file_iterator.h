@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "fileinfo/date_parts.h"
 #include "fileinfo/dir_data.h"
 #include "platform/path_rules.h"
 #include "platform/platform.h"
@@ -76,30 +77,30 @@ class cFileIterator {
   static constexpr int32_t BREAKKEYS_NONE() { return 0; }
   static constexpr int32_t BREAKKEYS_CTRL_C() { return 1; }
   static constexpr int32_t BREAKKEYS_ALT_F4() { return 2; }
-  static constexpr int32_t DATE_CREATED() { return 1; }
-  static constexpr int32_t DATE_MODIFIED() { return 2; }
-  static constexpr int32_t DATE_ACCESSED() { return 3; }
-  static constexpr int32_t DATEPART_YEAR() { return 1; }
-  static constexpr int32_t DATEPART_YEAR2() { return 2; }
-  static constexpr int32_t DATEPART_MONTH() { return 3; }
-  static constexpr int32_t DATEPART_MONTH2() { return 4; }
-  static constexpr int32_t DATEPART_MONTHNAME() { return 5; }
-  static constexpr int32_t DATEPART_MONTHNAME3() { return 6; }
-  static constexpr int32_t DATEPART_DAY() { return 7; }
-  static constexpr int32_t DATEPART_DAY2() { return 8; }
-  static constexpr int32_t DATEPART_DAYNAME() { return 9; }
-  static constexpr int32_t DATEPART_DAYNAME3() { return 10; }
-  static constexpr int32_t DATEPART_HOUR() { return 11; }
-  static constexpr int32_t DATEPART_HOUR2() { return 12; }
-  static constexpr int32_t DATEPART_HOURMILITARY() { return 13; }
-  static constexpr int32_t DATEPART_HOURMILITARY2() { return 14; }
-  static constexpr int32_t DATEPART_MINUTE() { return 15; }
-  static constexpr int32_t DATEPART_MINUTE2() { return 16; }
-  static constexpr int32_t DATEPART_SECOND() { return 17; }
-  static constexpr int32_t DATEPART_SECOND2() { return 18; }
-  static constexpr int32_t DATEPART_MERIDIAN() { return 19; }
-  static constexpr int32_t DATEPART_MERIDIAN2() { return 20; }
-  static constexpr int32_t DATEPART_ALL() { return 21; }
+  static constexpr int32_t DATE_CREATED() { return kDateCreated; }
+  static constexpr int32_t DATE_MODIFIED() { return kDateModified; }
+  static constexpr int32_t DATE_ACCESSED() { return kDateAccessed; }
+  static constexpr int32_t DATEPART_YEAR() { return kDatePartYear; }
+  static constexpr int32_t DATEPART_YEAR2() { return kDatePartYear2; }
+  static constexpr int32_t DATEPART_MONTH() { return kDatePartMonth; }
+  static constexpr int32_t DATEPART_MONTH2() { return kDatePartMonth2; }
+  static constexpr int32_t DATEPART_MONTHNAME() { return kDatePartMonthShort; }
+  static constexpr int32_t DATEPART_MONTHNAME3() { return kDatePartMonthLong; }
+  static constexpr int32_t DATEPART_DAY() { return kDatePartDay; }
+  static constexpr int32_t DATEPART_DAY2() { return kDatePartDay2; }
+  static constexpr int32_t DATEPART_DAYNAME() { return kDatePartDayShort; }
+  static constexpr int32_t DATEPART_DAYNAME3() { return kDatePartDayLong; }
+  static constexpr int32_t DATEPART_HOUR() { return kDatePartHour; }
+  static constexpr int32_t DATEPART_HOUR2() { return kDatePartHour2; }
+  static constexpr int32_t DATEPART_HOURMILITARY() { return kDatePartHourMilitary; }
+  static constexpr int32_t DATEPART_HOURMILITARY2() { return kDatePartHourMilitary2; }
+  static constexpr int32_t DATEPART_MINUTE() { return kDatePartMinute; }
+  static constexpr int32_t DATEPART_MINUTE2() { return kDatePartMinute2; }
+  static constexpr int32_t DATEPART_SECOND() { return kDatePartSecond; }
+  static constexpr int32_t DATEPART_SECOND2() { return kDatePartSecond2; }
+  static constexpr int32_t DATEPART_MERIDIAN() { return kDatePartMeridian; }
+  static constexpr int32_t DATEPART_MERIDIAN2() { return kDatePartMeridian2; }
+  static constexpr int32_t DATEPART_ALL() { return kDatePartCount + 1; }
   static constexpr int32_t ERR_OK() { return 0; }
   static constexpr int32_t ERR_ARGINVALIDTYPE() { return 1; }
   static constexpr int32_t ERR_ARGOUTOFRANGE() { return 2; }

@@ -2,6 +2,7 @@
 // becomes the character 0 and the key's scan code, as a console reports it.
 #include <string>
 
+#include "platform/keys.h"
 #include "platform/posix_internal.h"
 
 namespace slidemill::posix {
@@ -24,7 +25,7 @@ int TildeKey(int number) {
     case 11: return 59;          // F1 ...
     case 12: return 60;
     case 13: return 61;
-    case 14: return 62;          // F4
+    case 14: return kF4ScanCode;
     case 15: return 63;
     case 17: return 64;
     case 18: return 65;
@@ -49,7 +50,7 @@ int LetterKey(int letter) {
     case 'P': return 59;  // F1
     case 'Q': return 60;  // F2
     case 'R': return 61;  // F3
-    case 'S': return 62;  // F4
+    case 'S': return kF4ScanCode;
     default: return 0;
   }
 }

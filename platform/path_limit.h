@@ -1,6 +1,6 @@
-// The longest path a directory-entry record holds, per system. Windows keeps
-// its 260-byte name field (259 bytes and a NUL); POSIX sizes the field by
-// PATH_MAX.
+// The longest path a directory-entry record holds: the system's own limit,
+// 260 bytes on Windows (259 and a NUL) and 4096 on Linux. path_rules.cc checks
+// that it agrees with the system's path rules.
 #ifndef SLIDEMILL_PLATFORM_PATH_LIMIT_H_
 #define SLIDEMILL_PLATFORM_PATH_LIMIT_H_
 
@@ -9,18 +9,9 @@
 
 namespace slidemill {
 
-#ifdef _WIN32
-inline constexpr bool kNativeIsWindows = true;
-inline constexpr std::size_t kPosixNameFieldSize = 4096;
-#else
-inline constexpr bool kNativeIsWindows = false;
-inline constexpr std::size_t kPosixNameFieldSize = PATH_MAX;
-#endif
-
 // Bytes of the name field of this system's directory-entry record, NUL
 // included.
-inline constexpr std::size_t kNameFieldSize =
-    kNativeIsWindows ? 260 : kPosixNameFieldSize;
+inline constexpr std::size_t kNameFieldSize = PATH_MAX;
 
 }  // namespace slidemill
 

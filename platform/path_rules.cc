@@ -9,7 +9,22 @@ bool IsSeparator(char c, const PathRules& rules) {
   return rules.trim_set.find(c) != std::string_view::npos;
 }
 
+#ifdef _WIN32
+constexpr const PathRules& kNativeRules = kWindowsPathRules;
+#else
+constexpr const PathRules& kNativeRules = kPosixPathRules;
+#endif
+// Records are sized by the system's own limit; paths are checked against the
+// rules, so the two must agree.
+static_assert(kNativeRules.name_field_size == kNameFieldSize);
+
 }  // namespace
+
+const PathRules& NativePathRules() { return kNativeRules; }
+
+bool HasWildcard(std::string_view name) {
+  return name.find_first_of("*?") != std::string_view::npos;
+}
 
 std::string TrimTrailingSeparators(std::string_view path,
                                    const PathRules& rules) {

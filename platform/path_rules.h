@@ -29,13 +29,13 @@ struct PathRules {
 };
 
 inline constexpr PathRules kWindowsPathRules{'\\', "/\\", "\\:", true, 260, true};
-inline constexpr PathRules kPosixPathRules{'/', "/", "/", false,
-                                           kPosixNameFieldSize, false};
+inline constexpr PathRules kPosixPathRules{'/', "/", "/", false, 4096, false};
 
 // The rules of the system the program was built for.
-inline constexpr const PathRules& NativePathRules() {
-  return kNativeIsWindows ? kWindowsPathRules : kPosixPathRules;
-}
+const PathRules& NativePathRules();
+
+// Whether a name holds a wildcard byte, * or ?.
+bool HasWildcard(std::string_view name);
 
 // Removes the separators at the end of a directory path, but keeps a root
 // usable: "/" stays "/", "C:\" stays "C:\", "\\host\share\" becomes

@@ -6,32 +6,21 @@ namespace slidemill {
 namespace {
 
 TEST(PathRulesTest, TrimKeepsRootsAndLeadingSeparators) {
-  struct Case {
-    const PathRules* rules;
-    const char* path;
-    const char* trimmed;
+  const PathRules &win = kWindowsPathRules, &posix = kPosixPathRules;
+  const struct {
+    const PathRules& rules;
+    const char *path, *trimmed;
   } cases[] = {
-      {&kWindowsPathRules, "C:\\photos\\", "C:\\photos"},
-      {&kWindowsPathRules, "C:\\photos/", "C:\\photos"},
-      {&kWindowsPathRules, "C:\\photos\\\\", "C:\\photos"},
-      {&kWindowsPathRules, "C:\\photos", "C:\\photos"},
-      {&kWindowsPathRules, "\\\\host\\share\\", "\\\\host\\share"},
-      {&kWindowsPathRules, "\\\\host\\share", "\\\\host\\share"},
-      {&kWindowsPathRules, "C:\\", "C:\\"},
-      {&kWindowsPathRules, "c:/", "c:/"},
-      {&kWindowsPathRules, "C:", "C:"},
-      {&kWindowsPathRules, "\\", "\\"},
-      {&kWindowsPathRules, "\\\\", "\\"},
-      {&kWindowsPathRules, "", ""},
-      {&kPosixPathRules, "/home/me/photos/", "/home/me/photos"},
-      {&kPosixPathRules, "/home/me/photos", "/home/me/photos"},
-      {&kPosixPathRules, "/", "/"},
-      {&kPosixPathRules, "///", "/"},
-      {&kPosixPathRules, "photos\\", "photos\\"},  // a backslash is a name byte
-      {&kPosixPathRules, "C:/", "C:"},             // and there are no drives
+      {win, "C:\\photos\\", "C:\\photos"}, {win, "C:\\photos/", "C:\\photos"},
+      {win, "C:\\photos\\\\", "C:\\photos"}, {win, "C:\\photos", "C:\\photos"},
+      {win, "\\\\host\\share\\", "\\\\host\\share"}, {win, "C:\\", "C:\\"}, {win, "c:/", "c:/"},
+      {win, "C:", "C:"}, {win, "\\\\", "\\"}, {win, "", ""},
+      {posix, "/home/me/", "/home/me"}, {posix, "/", "/"}, {posix, "///", "/"},
+      {posix, "photos\\", "photos\\"},  // a backslash is a name byte
+      {posix, "C:/", "C:"},             // and there are no drives
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(TrimTrailingSeparators(c.path, *c.rules), c.trimmed) << c.path;
+  for (const auto& c : cases) {
+    EXPECT_EQ(TrimTrailingSeparators(c.path, c.rules), c.trimmed) << c.path;
   }
 }
 
