@@ -22,7 +22,9 @@ TEST(SettingsTest, IsIntegerHoldsToThe32BitRange) {
   for (const Case& c : cases) {
     int32_t value = -99;
     EXPECT_EQ(IsInteger(c.text, &value), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(value, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(value, c.value) << c.text;
+    }
   }
 }
 
