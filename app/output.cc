@@ -20,7 +20,15 @@ void Output::ErrorLineEnd() {
   platform_.Write(ConsoleStream::kError, platform_.LineEnd());
 }
 
-void Output::SetTextColor(int attribute) { platform_.SetTextColor(attribute); }
+void Output::SetTextColor(TextColor color) { platform_.SetTextColor(color); }
+
+void Output::ConsoleLine(TextColor color, std::string_view text) {
+  ConsoleLineEnd();
+  SetTextColor(color);
+  ConsoleWrite(text);
+  ConsoleLineEnd();
+  SetTextColor(TextColor::kNormal);
+}
 
 std::string LogStamp(const LocalDateTime& time) {
   char stamp[96];

@@ -1,11 +1,11 @@
 // A platform for in-process tests: the console, key presses, started
-// commands and pauses are recorded or scripted, the clock and the Fonts
+// children and pauses are recorded or scripted, the clock and the Fonts
 // folder are fixed; files and directories are the real system's.
 #ifndef SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
-#include <cstdio>
 #include <deque>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -31,30 +31,26 @@ class FakePlatform : public PlatformWrapper {
   // Keys the user "types"; once they run out no more can come.
   std::deque<std::string> keys;
   bool has_keyboard = true;
-  // Commands started, and what becomes of each (exit code 0 when none is
-  // scripted); one that succeeds writes the video file it was given.
+  // Children started, as shown and with their arguments, and what becomes
+  // of each (exited with 0 when none is scripted); one that exits with 0
+  // writes the video it was given after "-o".
   struct Run {
     std::string command_line;
     std::vector<std::string> arguments;
     std::string dir;
   };
   std::vector<Run> runs;
-  std::deque<CommandOutcome> outcomes;
-  bool command_interpreter = false;
+  std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;
 
   void Write(ConsoleStream stream, std::string_view text) override {
-    if (stream == ConsoleStream::kOutput) {
-      out += text;
-      transcript += text;
-    } else {
-      err += text;
-      transcript += "[E:" + std::string(text) + "]";
-    }
+    (stream == ConsoleStream::kOutput ? out : err) += text;
+    transcript += stream == ConsoleStream::kOutput ? std::string(text)
+                                                   : "[E:" + std::string(text) + "]";
   }
   std::string_view LineEnd() override { return line_end; }
-  void SetTextColor(int attribute) override {
-    transcript += "<" + std::to_string(attribute) + ">";
+  void SetTextColor(TextColor color) override {
+    transcript += "<" + std::to_string(static_cast<int>(color)) + ">";
   }
   std::unique_ptr<ConsoleSession> StartConsole() override {
     return std::make_unique<ConsoleSession>();
@@ -71,32 +67,35 @@ class FakePlatform : public PlatformWrapper {
     return key;
   }
   bool HasKeyboard() override { return has_keyboard && !keys.empty(); }
-  bool HasCommandInterpreter() override { return command_interpreter; }
-  CommandOutcome RunCommand(const std::string& command_line,
-                            const std::vector<std::string>& arguments,
-                            const std::string& dir) override {
-    runs.push_back({command_line, arguments, dir});
-    CommandOutcome outcome;
-    if (!outcomes.empty()) {
-      outcome = outcomes.front();
-      outcomes.pop_front();
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
+                        const std::string& dir) override {
+    Run run{ShownCommandLine(arguments), {}, dir};
+    for (const CommandArgument& argument : arguments) run.arguments.push_back(argument.text);
+    runs.push_back(run);
+    ChildOutcome outcome = outcomes.empty() ? ChildOutcome{} : outcomes.front();
+    if (!outcomes.empty()) outcomes.pop_front();
+    using Kind = ChildOutcome::Kind;
+    if (outcome.kind == Kind::kNoDirectory || outcome.kind == Kind::kCannotStart) {
+      return {0, outcome};
     }
-    // A successful encoder leaves its video where it was asked to.
-    for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
-      if (arguments[i] != "-o" || outcome.status != CommandOutcome::Status::kExited ||
-          outcome.exit_code != 0) {
-        continue;
-      }
-      std::string video = arguments[i + 1];
-      if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
-      if (std::FILE* file = std::fopen(video.c_str(), "wb")) {
-        std::fputs("video", file);
-        std::fclose(file);
-      }
+    for (std::size_t i = 0; i + 1 < run.arguments.size(); ++i) {
+      if (run.arguments[i] != "-o" || outcome.kind != Kind::kExited || outcome.code != 0) continue;
+      const std::string& video = run.arguments[i + 1];
+      std::ofstream(IsAbsolutePath(video) ? video : JoinPath(dir, video)) << "video";
     }
-    return outcome;
+    ended_.push_back({runs.size(), outcome});
+    return {runs.size(), {}};
+  }
+  EndedChild WaitForChild() override {
+    if (ended_.empty()) return {0, {ChildOutcome::Kind::kLost, 0, "no child"}};
+    EndedChild ended = ended_.front();
+    ended_.pop_front();
+    return ended;
   }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+
+ private:
+  std::deque<EndedChild> ended_;
 };
 
 }  // namespace slidemill::test
