@@ -43,9 +43,6 @@ class Output {
 // info when there is one, and a line end. Answers the code.
 int32_t PrintJobError(const JobError& error, Output& output);
 
-// The stamp of a log line: "MM-DD-YYYY HH:MM:SS".
-std::string LogStamp(const LocalDateTime& time);
-
 }  // namespace slidemill
 
 #endif  // SLIDEMILL_APP_OUTPUT_H_
