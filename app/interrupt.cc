@@ -6,13 +6,13 @@ namespace slidemill {
 
 bool AskToExit(Output& output, std::string_view notice, bool extra_blank_line) {
   Platform& platform = output.platform();
-  output.SetTextColor(kColorEmphasis);
+  output.SetTextColor(TextColor::kEmphasis);
   output.ConsoleLineEnd();
   if (extra_blank_line) output.ConsoleLineEnd();
   output.ConsoleWrite(notice);
   output.ConsoleLineEnd();
   output.ConsoleWrite("Would you like to exit now? [y/N]: ");
-  output.SetTextColor(kColorNormal);
+  output.SetTextColor(TextColor::kNormal);
 
   // The console's own input is polled about once a millisecond; a key typed
   // earlier and still waiting answers at once.
@@ -28,11 +28,13 @@ bool AskToExit(Output& output, std::string_view notice, bool extra_blank_line) {
   return key == "Y" || key == "y";
 }
 
-int CheckEncoderInterrupt(Output& output, uint32_t exit_code) {
-  if (exit_code != kExitCtrlC && exit_code != kExitCtrlBreak) return 0;
-  bool ctrl_break = exit_code == kExitCtrlBreak;
+InterruptAnswer CheckEncoderInterrupt(Output& output, const ChildOutcome& outcome) {
+  bool ctrl_break = outcome.kind == ChildOutcome::Kind::kCtrlBreak;
+  if (!ctrl_break && outcome.kind != ChildOutcome::Kind::kCtrlC) {
+    return InterruptAnswer::kNotInterrupted;
+  }
   bool exit = AskToExit(output, ctrl_break ? kCtrlBreakNotice : kCtrlCNotice, ctrl_break);
-  return exit ? 2 : 1;
+  return exit ? InterruptAnswer::kExit : InterruptAnswer::kGoOn;
 }
 
 }  // namespace slidemill

@@ -3,6 +3,17 @@
 #include <cstdio>
 
 namespace slidemill {
+namespace {
+
+// The stamp of a log line: "MM-DD-YYYY HH:MM:SS".
+std::string LogStamp(const LocalDateTime& time) {
+  char stamp[96];
+  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d %02d:%02d:%02d", time.month,
+                time.day, time.year, time.hour, time.minute, time.second);
+  return stamp;
+}
+
+}  // namespace
 
 void Output::ConsoleWrite(std::string_view text) {
   platform_.Write(ConsoleStream::kOutput, text);
@@ -20,13 +31,14 @@ void Output::ErrorLineEnd() {
   platform_.Write(ConsoleStream::kError, platform_.LineEnd());
 }
 
-void Output::SetTextColor(int attribute) { platform_.SetTextColor(attribute); }
+void Output::SetTextColor(TextColor color) { platform_.SetTextColor(color); }
 
-std::string LogStamp(const LocalDateTime& time) {
-  char stamp[96];
-  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d %02d:%02d:%02d", time.month,
-                time.day, time.year, time.hour, time.minute, time.second);
-  return stamp;
+void Output::ConsoleLine(TextColor color, std::string_view text) {
+  ConsoleLineEnd();
+  SetTextColor(color);
+  ConsoleWrite(text);
+  ConsoleLineEnd();
+  SetTextColor(TextColor::kNormal);
 }
 
 void Output::WriteLog(std::string_view text, bool with_timestamp) {

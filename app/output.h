@@ -12,13 +12,6 @@
 
 namespace slidemill {
 
-// Console text attributes (foreground on black).
-inline constexpr int kColorNormal = 7;
-inline constexpr int kColorSuccess = 10;
-inline constexpr int kColorSupport = 11;
-inline constexpr int kColorFailure = 12;
-inline constexpr int kColorEmphasis = 15;
-
 class Output {
  public:
   explicit Output(Platform& platform) : platform_(platform) {}
@@ -28,7 +21,10 @@ class Output {
   void ConsoleLineEnd();
   void ErrorWrite(std::string_view text);
   void ErrorLineEnd();
-  void SetTextColor(int attribute);
+  void SetTextColor(TextColor color);
+  // A line end, then `text` alone on its line in `color`; the colour goes
+  // back to normal after it.
+  void ConsoleLine(TextColor color, std::string_view text);
 
   // Appends one line to the log: "MM-DD-YYYY HH:MM:SS text" when stamped,
   // four spaces and the text otherwise. Does nothing without a log path; a
@@ -46,9 +42,6 @@ class Output {
 // Writes, on the standard error stream, a line end, the message, ": " and the
 // info when there is one, and a line end. Answers the code.
 int32_t PrintJobError(const JobError& error, Output& output);
-
-// The stamp of a log line: "MM-DD-YYYY HH:MM:SS".
-std::string LogStamp(const LocalDateTime& time);
 
 }  // namespace slidemill
 

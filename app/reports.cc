@@ -9,10 +9,10 @@ namespace {
 void SettingLine(Output& out, std::string_view name, std::string_view value) {
   out.ConsoleWrite(name);
   out.ConsoleWrite(": ");
-  out.SetTextColor(kColorEmphasis);
+  out.SetTextColor(TextColor::kEmphasis);
   out.ConsoleWrite(value);
   out.ConsoleLineEnd();
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
 }
 
 // Text values are quoted as they are, with no escaping inside.
@@ -29,14 +29,14 @@ void BooleanLine(Output& out, std::string_view name, bool value) {
 }
 
 void Heading(Output& out, std::string_view text) {
-  out.SetTextColor(kColorSuccess);
+  out.SetTextColor(TextColor::kSuccess);
   out.ConsoleWrite(text);
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
 }
 
 void Paragraph(Output& out, std::string_view text) {
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
   out.ConsoleWrite(text);
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
@@ -45,11 +45,7 @@ void Paragraph(Output& out, std::string_view text) {
 }  // namespace
 
 void PrintSettings(const Settings& s, Output& out) {
-  out.ConsoleLineEnd();
-  out.SetTextColor(kColorSuccess);
-  out.ConsoleWrite("Settings");
-  out.ConsoleLineEnd();
-  out.SetTextColor(kColorNormal);
+  out.ConsoleLine(TextColor::kSuccess, "Settings");
   out.ConsoleLineEnd();
   TextLine(out, "-dir", s.Dir);
   TextLine(out, "-dir-filter", s.DirFilter);
@@ -75,23 +71,23 @@ void PrintUsage(Output& out) {
   Heading(out, "Purpose");
   Paragraph(out, "This utility assembles JPG images into videos.");
   Heading(out, "Usage");
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
   out.ConsoleWrite(kProductName);
   out.ConsoleWrite(" [options...]");
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
   Paragraph(out, "Options:");
   for (const OptionInfo& option : kOptions) {
-    out.SetTextColor(kColorEmphasis);
+    out.SetTextColor(TextColor::kEmphasis);
     out.ConsoleWrite(option.name);
     out.ConsoleWrite(" ");
-    out.SetTextColor(kColorNormal);
+    out.SetTextColor(TextColor::kNormal);
     out.ConsoleWrite(option.description);
     out.ConsoleLineEnd();
   }
   out.ConsoleLineEnd();
   Heading(out, "About");
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
   out.ConsoleWrite(kProductName);
   out.ConsoleWrite(" Version ");
   out.ConsoleWrite(kVersion);
@@ -100,13 +96,13 @@ void PrintUsage(Output& out) {
   out.ConsoleWrite("Website: the Slidemill project's own repository");
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
   out.ConsoleWrite("No warranty is expressed or implied. Use at your own risk.");
   out.ConsoleLineEnd();
   out.ConsoleWrite("Copyright (c) 2026 the Slidemill developers.");
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
-  out.SetTextColor(kColorSupport);
+  out.SetTextColor(TextColor::kSupport);
   out.ConsoleWrite("Has this program helped you?");
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
@@ -115,10 +111,10 @@ void PrintUsage(Output& out) {
   out.ConsoleWrite("line and the log file helps us make Slidemill better.");
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
   out.ConsoleWrite("Visit: the Slidemill repository and its issue tracker");
   out.ConsoleLineEnd();
-  out.SetTextColor(kColorNormal);
+  out.SetTextColor(TextColor::kNormal);
 }
 
 void PrintVersion(Output& out) {

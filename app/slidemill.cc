@@ -20,23 +20,19 @@ namespace {
 int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullptr) {
   int status = error.Code;
   if (HasJobError(error)) {
-    output.SetTextColor(kColorFailure);
+    output.SetTextColor(TextColor::kFailure);
     output.ConsoleLineEnd();
     PrintJobError(error, output);
-    output.SetTextColor(kColorNormal);
+    output.SetTextColor(TextColor::kNormal);
   } else {
-    output.SetTextColor(kColorSuccess);
-    output.ConsoleLineEnd();
-    output.ConsoleWrite("Job complete.");
-    output.ConsoleLineEnd();
-    output.SetTextColor(kColorNormal);
+    output.ConsoleLine(TextColor::kSuccess, "Job complete.");
     if (job != nullptr && job->videos_failed() > 0) {
       std::string line = std::to_string(job->videos_failed()) + " of " +
                          std::to_string(job->videos_tried()) + " videos failed.";
-      output.SetTextColor(kColorFailure);
+      output.SetTextColor(TextColor::kFailure);
       output.ErrorWrite(line);
       output.ErrorLineEnd();
-      output.SetTextColor(kColorNormal);
+      output.SetTextColor(TextColor::kNormal);
       output.WriteLog(line, false);
       status = kStatusVideosFailed;
     }
@@ -102,7 +98,7 @@ int RealMain(Platform& platform, int argc, char** argv) {
       }
       continue;
     }
-    if (job.ProcessDirectory(dir, file)) break;
+    if (job.ProcessDirectory(dir, file) == DirectoryResult::kEndRun) break;
   }
   return EndOfRun(error, output, &job);
 }

@@ -1,10 +1,19 @@
 #include "app/video_job.h"
 
+#include <algorithm>
+
 #include "app/interrupt.h"
+#include "platform/path_limit.h"
 #include "platform/path_rules.h"
 
 namespace slidemill {
 namespace {
+
+// The encoder when no path is given, and its input: every JPG of the
+// directory. The POSIX encoder's wildcard minds letter case.
+constexpr std::string_view kDefaultEncoder = kNativeIsWindows ? "mencoder.exe" : "mencoder";
+constexpr std::string_view kEncoderInput =
+    kNativeIsWindows ? "mf://*.jpg" : "mf://*.[jJ][pP][gG]";
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
@@ -45,6 +54,21 @@ std::string Joined(const std::vector<CommandPiece>& pieces) {
   std::string text;
   for (const CommandPiece& piece : pieces) text += piece.text;
   return text;
+}
+
+// The arguments split from the pieces, each marked when the pieces' text
+// writes it in double quotes, so that its one-line form is that text again.
+std::vector<CommandArgument> SplitMarkingQuotes(const std::vector<CommandPiece>& pieces) {
+  std::string text = Joined(pieces);
+  std::string_view rest = text;
+  std::vector<CommandArgument> arguments;
+  for (std::string& argument : SplitCommandPieces(pieces)) {
+    while (rest.starts_with(' ')) rest.remove_prefix(1);
+    bool quoted = rest.starts_with('"' + argument);
+    rest.remove_prefix(std::min(rest.size(), argument.size() + (quoted ? 2 : 0)));
+    arguments.push_back({std::move(argument), quoted});
+  }
+  return arguments;
 }
 
 }  // namespace
@@ -100,7 +124,7 @@ std::vector<CommandPiece> FillTemplate(std::string text, const Settings& setting
 
 }  // namespace
 
-std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
+std::vector<CommandArgument> BuildEncoderCommand(const Settings& settings,
                                               const std::string& encoder,
                                               const std::string& font_file,
                                               const std::string& input_pattern,
@@ -113,7 +137,7 @@ std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
         " -font \"{SubtitleFontFile}\" -sub \"{SRTFilename}\" -subalign 2 "
         "-subfont-autoscale 0 -subfont-text-scale {SubtitleFontSize}";
   }
-  return FillTemplate(std::move(command), settings, encoder, font_file, dir);
+  return SplitMarkingQuotes(FillTemplate(std::move(command), settings, encoder, font_file, dir));
 }
 
 std::string VideoName(const Settings& settings, const std::string& encoder,
@@ -121,12 +145,17 @@ std::string VideoName(const Settings& settings, const std::string& encoder,
   return Joined(FillTemplate("{VideoFilename}", settings, encoder, font_file, dir));
 }
 
-void VideoJob::ConsoleLine(int color, std::string_view text) {
+void VideoJob::Announce(const std::string& dir) {
   output_.ConsoleLineEnd();
-  output_.SetTextColor(color);
-  output_.ConsoleWrite(text);
+  output_.SetTextColor(TextColor::kSuccess);
+  output_.ConsoleWrite("Changing to this directory:");
   output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorNormal);
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(TextColor::kNormal);
+  output_.ConsoleWrite(dir);
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(TextColor::kNormal);
+  output_.WriteLog(dir);
 }
 
 std::string VideoJob::FirstJpg(const std::string& dir) {
@@ -156,39 +185,18 @@ bool VideoJob::WriteTitle(const std::string& dir, const std::string& jpg, cFile&
   // title file behind.
   std::string cause;
   if (!platform_.WriteWholeFile(JoinPath(dir, settings_.SRTFilename), text, &cause)) {
-    output_.WriteLog(JobErrorText(kErrorTitleFile), false);
+    output_.WriteLog(JobErrorText(kErrorTitleFile) + ": " + cause, false);
     SetJobError(error_, kErrorTitleFile, cause);
     return false;
   }
   return true;
 }
 
-bool VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorSuccess);
-  output_.ConsoleWrite("Changing to this directory:");
-  output_.ConsoleLineEnd();
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorNormal);
-  output_.ConsoleWrite(dir);
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorNormal);
-  output_.WriteLog(dir);
-
-  std::string jpg_name = FirstJpg(dir);
-  if (jpg_name.empty()) {
-    ConsoleLine(kColorFailure, kNoJpg);
-    output_.WriteLog(kNoJpg, false);
-    return false;
-  }
-  if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
-    return true;
-  }
-
+VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
   // The program never leaves its own current directory, so relative paths
   // typed by the user are made absolute here, where they were meant.
   std::string encoder = settings_.MencoderPath.empty()
-                            ? platform_.DefaultEncoderName()
+                            ? std::string(kDefaultEncoder)
                             : platform_.AbsolutePath(settings_.MencoderPath);
   std::string font = settings_.SubtitleFontFile.empty()
                          ? std::string()
@@ -196,80 +204,113 @@ bool VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
   // The encoder runs inside the directory, so a path made from {Dir} must
   // not depend on where the walk started.
   std::string absolute_dir = platform_.AbsolutePath(dir);
-  std::vector<CommandPiece> command = BuildEncoderCommand(
-      settings_, encoder, font, platform_.EncoderInputPattern(), absolute_dir);
-  std::string command_line = Joined(command);
-  if (platform_.HasCommandInterpreter()) {
-    command_line = platform_.EnvironmentVariable("comspec").value_or("") + " /c " + command_line;
-  }
+  std::string video = VideoName(settings_, encoder, font, absolute_dir);
+  if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
+  return {BuildEncoderCommand(settings_, encoder, font, std::string(kEncoderInput), absolute_dir),
+          std::move(video)};
+}
 
+ChildOutcome VideoJob::RunEncoder(const std::vector<CommandArgument>& arguments,
+                                  const std::string& dir) {
   output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorSuccess);
+  output_.SetTextColor(TextColor::kSuccess);
   output_.ConsoleWrite("Launching mencoder with this command:");
   output_.ConsoleLineEnd();
   output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorEmphasis);
-  output_.ConsoleWrite(command_line);
+  output_.SetTextColor(TextColor::kEmphasis);
+  output_.ConsoleWrite(platform_.ShownCommandLine(arguments));
   output_.ConsoleLineEnd();
-  output_.SetTextColor(kColorNormal);
+  output_.SetTextColor(TextColor::kNormal);
   output_.ConsoleLineEnd();
 
   ++videos_tried_;
-  CommandOutcome outcome =
-      platform_.RunCommand(command_line, SplitCommandPieces(command), dir);
-  if (outcome.status != CommandOutcome::Status::kExited || outcome.exit_code != 0) {
-    ++videos_failed_;
-  }
-  switch (outcome.status) {
-    case CommandOutcome::Status::kCannotStart:
+  ChildStart start = platform_.StartChild(arguments, dir);
+  if (start.id == 0) return start.outcome;
+  // One encoder runs at a time, so the child that ends is this one.
+  return platform_.WaitForChild().outcome;
+}
+
+DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& outcome, const std::string& video) {
+  using Kind = ChildOutcome::Kind;
+  if (outcome.kind != Kind::kExited || outcome.code != 0) ++videos_failed_;
+  switch (outcome.kind) {
+    case Kind::kCannotStart:
       // It would fail the same way in every directory.
       SetJobError(error_, kErrorStartingEncoder, outcome.error);
       output_.WriteLog(JobErrorText(kErrorStartingEncoder) + ": " + outcome.error, false);
-      return true;
-    case CommandOutcome::Status::kNoDirectory: {
+      return DirectoryResult::kEndRun;
+    case Kind::kNoDirectory:
       // Started anywhere else it would read and write the wrong files.
-      std::string message = "The encoder was not started: this directory cannot be entered (" +
-                            outcome.error + ").";
-      ConsoleLine(kColorFailure, message);
-      output_.WriteLog(message, false);
-      return false;
+      ReportFailure("The encoder was not started: this directory cannot be entered (" +
+                    outcome.error + ").");
+      break;
+    case Kind::kLost:
+      ReportFailure("How the encoder ended cannot be learnt (" + outcome.error + ").");
+      break;
+    case Kind::kCtrlC:
+    case Kind::kCtrlBreak: {
+      bool exit = CheckEncoderInterrupt(output_, outcome) == InterruptAnswer::kExit;
+      output_.WriteLog("Aborted by user.", false);
+      if (exit) {
+        SetJobError(error_, kErrorAborted, "");
+        return DirectoryResult::kEndRun;
+      }
+      break;
     }
-    case CommandOutcome::Status::kExited:
+    case Kind::kKilled:
+      // The code a shell gives a program that a signal ended.
+      output_.WriteLog("Mencoder exited with an error code: " + std::to_string(128 + outcome.code),
+                       false);
+      break;
+    case Kind::kExited:
+      if (outcome.code != 0) {
+        output_.WriteLog("Mencoder exited with an error code: " + std::to_string(outcome.code),
+                         false);
+      } else if (VideoMade(video)) {
+        output_.WriteLog("Encoding complete.", false);
+        output_.ConsoleLine(TextColor::kSuccess, "Movie encoding completed successfully.");
+      } else {
+        ++videos_failed_;
+        ReportFailure(std::string(kNoVideo));
+      }
       break;
   }
+  return DirectoryResult::kContinue;
+}
 
-  if (outcome.exit_code == 0) {
-    // An encoder may answer success without having made anything.
-    std::string video = VideoName(settings_, encoder, font, absolute_dir);
-    if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
-    FileEntry made;
-    if (platform_.FindFirst(video, &made) && made.size > 0 &&
-        (made.attributes & kAttributeDirectory) == 0) {
-      output_.WriteLog("Encoding complete.", false);
-      ConsoleLine(kColorSuccess, "Movie encoding completed successfully.");
-    } else {
-      ++videos_failed_;
-      ConsoleLine(kColorFailure, kNoVideo);
-      output_.WriteLog(kNoVideo, false);
-    }
-  } else {
-    switch (CheckEncoderInterrupt(output_, outcome.exit_code)) {
-      case 2:
-        output_.WriteLog("Aborted by user.", false);
-        SetJobError(error_, kErrorAborted, "");
-        return true;
-      case 1:
-        output_.WriteLog("Aborted by user.", false);
-        break;
-      default:
-        output_.WriteLog("Mencoder exited with an error code: " +
-                             std::to_string(outcome.exit_code),
-                         false);
-        break;
-    }
-  }
+bool VideoJob::VideoMade(const std::string& video) {
+  FileEntry made;
+  return platform_.FindFirst(video, &made) && made.size > 0 &&
+         (made.attributes & kAttributeDirectory) == 0;
+}
+
+void VideoJob::ReportFailure(const std::string& message) {
+  output_.ConsoleLine(TextColor::kFailure, message);
+  output_.WriteLog(message, false);
+}
+
+void VideoJob::Pause() {
   if (settings_.SleepTime > 0) platform_.Sleep(static_cast<uint32_t>(settings_.SleepTime));
-  return false;
+}
+
+DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
+  Announce(dir);
+  std::string jpg_name = FirstJpg(dir);
+  if (jpg_name.empty()) {
+    ReportFailure(std::string(kNoJpg));
+    return DirectoryResult::kContinue;
+  }
+  if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
+    return DirectoryResult::kEndRun;
+  }
+  Encoding encoding = PrepareEncoding(dir);
+  ChildOutcome outcome = RunEncoder(encoding.arguments, dir);
+  DirectoryResult result = ReportOutcome(outcome, encoding.video);
+  // The pause follows every encoder that ran.
+  if (result == DirectoryResult::kContinue && outcome.kind != ChildOutcome::Kind::kNoDirectory) {
+    Pause();
+  }
+  return result;
 }
 
 }  // namespace slidemill

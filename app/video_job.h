@@ -25,10 +25,10 @@ std::string ReplaceAll(std::string_view text, std::string_view placeholder,
 std::string BuildTitleText(const std::string& subtitle, const std::string& day,
                            const std::string& month, const std::string& year);
 
-// The encoder command for directory `dir`: the template for titles or the
-// plain one, placeholders replaced in their order. The directory's path
-// stays a literal piece, so splitting never breaks it apart.
-std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
+// The encoder's arguments for directory `dir`: the template for titles or
+// the plain one, placeholders replaced in their order, split by the
+// program's own rule. The directory's path is never split apart.
+std::vector<CommandArgument> BuildEncoderCommand(const Settings& settings,
                                               const std::string& encoder,
                                               const std::string& font_file,
                                               const std::string& input_pattern,
@@ -39,14 +39,18 @@ std::vector<CommandPiece> BuildEncoderCommand(const Settings& settings,
 std::string VideoName(const Settings& settings, const std::string& encoder,
                       const std::string& font_file, const std::string& dir);
 
+enum class DirectoryResult {
+  kContinue,  // on to the next directory
+  kEndRun,    // an error was recorded, or the user chose to exit
+};
+
 class VideoJob {
  public:
   VideoJob(Platform& platform, Output& output, const Settings& settings, JobError& error)
       : platform_(platform), output_(output), settings_(settings), error_(error) {}
 
-  // Runs the job for directory `dir`; answers true when the run must end
-  // (an error was recorded).
-  bool ProcessDirectory(const std::string& dir, cFile& file);
+  // Runs the job for directory `dir`.
+  DirectoryResult ProcessDirectory(const std::string& dir, cFile& file);
 
   // Photo directories whose encoder was started or tried, and those of them
   // that have no video to show for it (failed, interrupted, not started, or
@@ -55,12 +59,26 @@ class VideoJob {
   int videos_failed() const { return videos_failed_; }
 
  private:
+  // What the encoder is started with, and the video it is to make.
+  struct Encoding {
+    std::vector<CommandArgument> arguments;
+    std::string video;
+  };
+
+  void Announce(const std::string& dir);
   // The name of the directory's first JPG: not a directory, not hidden or a
   // system file; "" when there is none.
   std::string FirstJpg(const std::string& dir);
   // Writes the title file; false (with the error recorded) when it cannot.
   bool WriteTitle(const std::string& dir, const std::string& jpg, cFile& file);
-  void ConsoleLine(int color, std::string_view text);
+  Encoding PrepareEncoding(const std::string& dir);
+  // Shows the command, starts the encoder in `dir` and waits for it.
+  ChildOutcome RunEncoder(const std::vector<CommandArgument>& arguments, const std::string& dir);
+  DirectoryResult ReportOutcome(const ChildOutcome& outcome, const std::string& video);
+  // Whether a reported success left a video with something in it.
+  bool VideoMade(const std::string& video);
+  void ReportFailure(const std::string& message);
+  void Pause();
 
   Platform& platform_;
   Output& output_;

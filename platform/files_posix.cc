@@ -188,6 +188,8 @@ std::string FileErrorText(int error) {
   }
 }
 
+std::string SystemErrorText(int error) { return strerror(error); }
+
 // Empties an open file and writes the bytes into it; 0 or the errno.
 int WriteInPlace(int fd, std::string_view bytes) {
   if (ftruncate(fd, 0) != 0) return errno;

@@ -71,16 +71,62 @@ enum class ListResult {
   kFailed,    // cannot be listed: no permission, vanished, not a directory
 };
 
-// What became of a command the program started.
-struct CommandOutcome {
-  enum class Status {
-    kExited,         // it ran; exit_code holds its status
-    kNoDirectory,    // its working directory cannot be entered: not started
-    kCannotStart,    // it cannot be started at all
+// Console text attributes (foreground on black), with their Windows values.
+enum class TextColor : int {
+  kNormal = 7,
+  kSuccess = 10,
+  kSupport = 11,
+  kFailure = 12,
+  kEmphasis = 15,
+};
+
+// One argument of a command for another program. `quoted` keeps the double
+// quotes it is written in on the command's one-line form, which Windows runs
+// through its command interpreter: there they keep spaces, & and | as text.
+struct CommandArgument {
+  std::string text;
+  bool quoted = false;
+};
+
+// The arguments as one line: one space between them, a quoted one in double
+// quotes.
+inline std::string JoinCommandLine(const std::vector<CommandArgument>& arguments) {
+  std::string line;
+  for (const CommandArgument& argument : arguments) {
+    if (!line.empty()) line += ' ';
+    line += argument.quoted ? '"' + argument.text + '"' : argument.text;
+  }
+  return line;
+}
+
+// What became of a child the program started, or tried to.
+struct ChildOutcome {
+  enum class Kind {
+    kExited,        // it ended on its own; `code` holds its exit status
+    kCtrlC,         // Ctrl-C interrupted it
+    kCtrlBreak,     // Ctrl-Break (Ctrl-\ on POSIX) interrupted it
+    kKilled,        // another signal ended it; `code` holds the signal
+    kNoDirectory,   // not started: its working directory cannot be entered
+    kCannotStart,   // not started: it cannot be started at all
+    kLost,          // started, but how it ended cannot be learnt
   };
-  Status status = Status::kExited;
-  uint32_t exit_code = 0;
-  std::string error;  // why, when it did not run
+  Kind kind = Kind::kExited;
+  uint32_t code = 0;
+  std::string error;  // the system's own words for why, when it did not run
+};
+
+// A started child until it has been waited for: its process id.
+using ChildId = uint64_t;
+
+// The child just started, or 0 and why it was not.
+struct ChildStart {
+  ChildId id = 0;
+  ChildOutcome outcome;
+};
+
+struct EndedChild {
+  ChildId id = 0;
+  ChildOutcome outcome;
 };
 
 // How the process was started. Windows hands over one text that the program
@@ -118,8 +164,8 @@ class Platform {
   virtual void Write(ConsoleStream stream, std::string_view text) = 0;
   // The console's line end: CR LF on Windows, LF on POSIX.
   virtual std::string_view LineEnd() = 0;
-  // A console text attribute (foreground on black): 7, 10, 11, 12, 15.
-  virtual void SetTextColor(int attribute) = 0;
+  // The colour of the text written next.
+  virtual void SetTextColor(TextColor color) = 0;
   // Takes the next pending key press without waiting: its character, or the
   // character 0 and its scan code; "" when none is pending. Releases and
   // modifier keys alone are passed over.
@@ -166,19 +212,16 @@ class Platform {
                               std::string* error) = 0;
 
   // --- Processes ---
-  // Whether commands go through a command interpreter (Windows' comspec).
-  virtual bool HasCommandInterpreter() = 0;
-  // The encoder's name when no path is given, and its input pattern for the
-  // JPG files of a directory.
-  virtual std::string DefaultEncoderName() = 0;
-  virtual std::string EncoderInputPattern() = 0;
-  // Runs a command in `dir` and waits for it without a time limit. Windows
-  // starts `command_line`; POSIX starts `arguments` directly, found through
-  // PATH. Key presses reach the command as they reach a program run from the
-  // console.
-  virtual CommandOutcome RunCommand(const std::string& command_line,
-                                    const std::vector<std::string>& arguments,
-                                    const std::string& dir) = 0;
+  // The line the user is shown for a command: on Windows the very line that
+  // is run, the command interpreter (comspec) included.
+  virtual std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) = 0;
+  // Starts a command in `dir` without waiting for it: directly on POSIX,
+  // found through PATH; through the command interpreter on Windows. Key
+  // presses reach the children as they reach a program run from the console.
+  virtual ChildStart StartChild(const std::vector<CommandArgument>& arguments,
+                                const std::string& dir) = 0;
+  // Waits without a time limit until one of the started children ends.
+  virtual EndedChild WaitForChild() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // --- Time ---
@@ -218,7 +261,7 @@ class PlatformWrapper : public Platform {
     target_.Write(stream, text);
   }
   std::string_view LineEnd() override { return target_.LineEnd(); }
-  void SetTextColor(int attribute) override { target_.SetTextColor(attribute); }
+  void SetTextColor(TextColor color) override { target_.SetTextColor(color); }
   std::string ReadKey() override { return target_.ReadKey(); }
   bool HasKeyboard() override { return target_.HasKeyboard(); }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
@@ -253,14 +296,14 @@ class PlatformWrapper : public Platform {
                       std::string* error) override {
     return target_.WriteWholeFile(path, bytes, error);
   }
-  bool HasCommandInterpreter() override { return target_.HasCommandInterpreter(); }
-  std::string DefaultEncoderName() override { return target_.DefaultEncoderName(); }
-  std::string EncoderInputPattern() override { return target_.EncoderInputPattern(); }
-  CommandOutcome RunCommand(const std::string& command_line,
-                            const std::vector<std::string>& arguments,
-                            const std::string& dir) override {
-    return target_.RunCommand(command_line, arguments, dir);
+  std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
+    return target_.ShownCommandLine(arguments);
   }
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
+                        const std::string& dir) override {
+    return target_.StartChild(arguments, dir);
+  }
+  EndedChild WaitForChild() override { return target_.WaitForChild(); }
   void Sleep(uint32_t milliseconds) override { target_.Sleep(milliseconds); }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }
   bool FileTimeToCalendar(uint64_t file_time, bool local,

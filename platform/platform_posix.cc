@@ -21,17 +21,17 @@ namespace {
 
 using namespace posix;
 
-// Console text attributes as ANSI sequences. 7 is the terminal's own colours
-// and 15 bold, so a light or dark terminal keeps its look.
-std::string_view ColorSequence(int attribute) {
-  switch (attribute) {
-    case 7: return "\x1b[0m";
-    case 10: return "\x1b[0;92m";
-    case 11: return "\x1b[0;96m";
-    case 12: return "\x1b[0;91m";
-    case 15: return "\x1b[0;1m";
-    default: return "";
+// Colours as ANSI sequences. Normal is the terminal's own colours and
+// emphasis bold, so a light or dark terminal keeps its look.
+std::string_view ColorSequence(TextColor color) {
+  switch (color) {
+    case TextColor::kNormal: return "\x1b[0m";
+    case TextColor::kSuccess: return "\x1b[0;92m";
+    case TextColor::kSupport: return "\x1b[0;96m";
+    case TextColor::kFailure: return "\x1b[0;91m";
+    case TextColor::kEmphasis: return "\x1b[0;1m";
   }
+  return "";
 }
 
 LocaleNames ReadLocaleNames() {
@@ -115,12 +115,9 @@ class PosixPlatform : public Platform {
     // The colour goes into the stream that writes next, and only into a
     // terminal: redirected output holds nothing but the program's bytes.
     if (state.colors && state.shown != wanted_color_) {
-      std::string_view sequence = ColorSequence(wanted_color_);
-      if (!sequence.empty()) {
-        WriteAll(index + 1, sequence);  // console writes are not checked
-        state.shown = wanted_color_;
-        NoteColorShowing(index, wanted_color_ != 7);
-      }
+      WriteAll(index + 1, ColorSequence(wanted_color_));  // console writes are not checked
+      state.shown = wanted_color_;
+      NoteColorShowing(index, wanted_color_ != TextColor::kNormal);
     }
     if (state.terminal) {
       WriteAll(index + 1, text);
@@ -137,7 +134,7 @@ class PosixPlatform : public Platform {
 
   std::string_view LineEnd() override { return "\n"; }
 
-  void SetTextColor(int attribute) override { wanted_color_ = attribute; }
+  void SetTextColor(TextColor color) override { wanted_color_ = color; }
 
   std::string ReadKey() override { return NextKey(); }
 
@@ -217,16 +214,17 @@ class PosixPlatform : public Platform {
     return WriteFileThroughTemporary(path, bytes, error);
   }
 
-  bool HasCommandInterpreter() override { return false; }
-  std::string DefaultEncoderName() override { return "mencoder"; }
-  // The encoder's own wildcard minds letter case here.
-  std::string EncoderInputPattern() override { return "mf://*.[jJ][pP][gG]"; }
-
-  CommandOutcome RunCommand(const std::string&, const std::vector<std::string>& arguments,
-                            const std::string& dir) override {
-    FlushAll();
-    return RunAndWait(arguments, dir);
+  std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
+    return JoinCommandLine(arguments);
   }
+
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
+                        const std::string& dir) override {
+    FlushAll();
+    return StartProcess(arguments, dir);
+  }
+
+  EndedChild WaitForChild() override { return WaitForProcess(); }
 
   void Sleep(uint32_t milliseconds) override {
     FlushAll();
@@ -277,7 +275,7 @@ class PosixPlatform : public Platform {
   struct Stream {
     bool terminal = false;
     bool colors = false;
-    int shown = 7;
+    TextColor shown = TextColor::kNormal;
     std::string held;
   };
 
@@ -289,7 +287,7 @@ class PosixPlatform : public Platform {
   }
 
   Stream streams_[2];
-  int wanted_color_ = 7;
+  TextColor wanted_color_ = TextColor::kNormal;
   bool session_started_ = false;
 };
 

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/path_rules.h"
 #include "platform/platform.h"
@@ -29,8 +31,13 @@ BOOL WINAPI ControlHandler(DWORD event) {
 class ScopedHandle {
  public:
   explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = nullptr;
+  }
+  ScopedHandle& operator=(ScopedHandle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    return *this;
+  }
   ~ScopedHandle() {
     if (valid()) CloseHandle(handle_);
   }
@@ -40,6 +47,11 @@ class ScopedHandle {
  private:
   HANDLE handle_;
 };
+
+// How a child ends when Ctrl-C reaches it (mencoder's own answer), and
+// when Ctrl-Break does (STATUS_CONTROL_C_EXIT).
+constexpr DWORD kCtrlCExit = 2;
+constexpr DWORD kCtrlBreakExit = 0xC000013A;
 
 // The console's own input while a session runs, and its mode before.
 HANDLE g_input = INVALID_HANDLE_VALUE;
@@ -269,12 +281,12 @@ class Win32Platform : public Platform {
 
   bool HasKeyboard() override { return g_input != INVALID_HANDLE_VALUE; }
 
-  void SetTextColor(int attribute) override {
+  void SetTextColor(TextColor color) override {
     // The console that shows colours is standard output's, else standard
     // error's.
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
     if (!IsConsole(out)) out = GetStdHandle(STD_ERROR_HANDLE);
-    if (IsConsole(out)) SetConsoleTextAttribute(out, static_cast<WORD>(attribute & 0x0F));
+    if (IsConsole(out)) SetConsoleTextAttribute(out, static_cast<WORD>(color));
   }
 
   std::string CurrentDirectory() override {
@@ -455,46 +467,69 @@ class Win32Platform : public Platform {
     return true;
   }
 
-  bool HasCommandInterpreter() override { return true; }
-  std::string DefaultEncoderName() override { return "mencoder.exe"; }
-  std::string EncoderInputPattern() override { return "mf://*.jpg"; }
+  // Commands run through the command interpreter, as one line.
+  std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
+    return EnvironmentVariable("comspec").value_or("") + " /c " + JoinCommandLine(arguments);
+  }
 
-  CommandOutcome RunCommand(const std::string& command_line, const std::vector<std::string>&,
-                            const std::string& dir) override {
-    CommandOutcome outcome;
-    if (!DirectoryExists(dir)) {
-      outcome.status = CommandOutcome::Status::kNoDirectory;
-      outcome.error = "The directory cannot be entered";
-      return outcome;
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
+                        const std::string& dir) override {
+    DWORD attributes = GetFileAttributesA(dir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      return {0, NotRun(ChildOutcome::Kind::kNoDirectory, GetLastError())};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return {0, NotRun(ChildOutcome::Kind::kNoDirectory, ERROR_DIRECTORY)};
+    }
+    if (children_.size() >= MAXIMUM_WAIT_OBJECTS) {
+      return {0, NotRun(ChildOutcome::Kind::kCannotStart, ERROR_NOT_ENOUGH_QUOTA)};
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
     PROCESS_INFORMATION process = {};
-    std::string writable = command_line;
-    // While the command runs, Ctrl-C is a console event again, so that it
-    // reaches the command; the control handler keeps it from ending us.
-    if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, g_input_mode);
-    BOOL started = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE,
-                                  NORMAL_PRIORITY_CLASS, nullptr, dir.c_str(), &startup,
-                                  &process);
-    if (!started) {
+    std::string line = ShownCommandLine(arguments);
+    // While children run, Ctrl-C is a console event again, so that it
+    // reaches them; the control handler keeps it from ending us.
+    if (children_.empty()) LendConsoleInput();
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, dir.c_str(), &startup, &process)) {
       DWORD error = GetLastError();
-      if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, 0);
-      outcome.status = error == ERROR_DIRECTORY ? CommandOutcome::Status::kNoDirectory
-                                                : CommandOutcome::Status::kCannotStart;
-      outcome.error = SystemErrorText(error);
-      return outcome;
+      if (children_.empty()) TakeConsoleInputBack();
+      return {0, NotRun(error == ERROR_DIRECTORY ? ChildOutcome::Kind::kNoDirectory
+                                                 : ChildOutcome::Kind::kCannotStart,
+                        error)};
     }
-    ScopedHandle process_handle(process.hProcess);
-    ScopedHandle thread_handle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exit_code = 0;
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, 0);
-    outcome.exit_code = exit_code;
-    return outcome;
+    ScopedHandle thread(process.hThread);
+    children_.push_back({process.dwProcessId, ScopedHandle(process.hProcess)});
+    return {process.dwProcessId, {}};
+  }
+
+  EndedChild WaitForChild() override {
+    if (children_.empty()) return {0, NotRun(ChildOutcome::Kind::kLost, ERROR_INVALID_HANDLE)};
+    std::vector<HANDLE> handles;
+    for (const Child& child : children_) handles.push_back(child.process.get());
+    DWORD count = static_cast<DWORD>(handles.size());
+    DWORD waited = WaitForMultipleObjects(count, handles.data(), FALSE, INFINITE);
+    // When the wait fails nothing more can be learnt of any of them; the
+    // oldest is given up.
+    std::size_t index = 0;
+    ChildOutcome outcome;
+    if (waited >= WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + count) {
+      index = waited - WAIT_OBJECT_0;
+      DWORD exit_code = 0;
+      outcome = GetExitCodeProcess(handles[index], &exit_code)
+                    ? FromExitCode(exit_code)
+                    : NotRun(ChildOutcome::Kind::kLost, GetLastError());
+    } else {
+      outcome = NotRun(ChildOutcome::Kind::kLost,
+                       waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE);
+    }
+    EndedChild ended{children_[index].id, outcome};
+    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (children_.empty()) TakeConsoleInputBack();
+    return ended;
   }
 
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
@@ -518,7 +553,33 @@ class Win32Platform : public Platform {
     return text;
   }
 
+  struct Child {
+    ChildId id;
+    ScopedHandle process;
+  };
+
+  static ChildOutcome NotRun(ChildOutcome::Kind kind, DWORD error) {
+    return ChildOutcome{kind, 0, SystemErrorText(error)};
+  }
+
+  static ChildOutcome FromExitCode(DWORD code) {
+    using Kind = ChildOutcome::Kind;
+    Kind kind = code == kCtrlCExit       ? Kind::kCtrlC
+                : code == kCtrlBreakExit ? Kind::kCtrlBreak
+                                         : Kind::kExited;
+    return {kind, code, ""};
+  }
+
+  static void LendConsoleInput() {
+    if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, g_input_mode);
+  }
+
+  static void TakeConsoleInputBack() {
+    if (g_input != INVALID_HANDLE_VALUE) SetConsoleMode(g_input, 0);
+  }
+
   bool session_started_ = false;
+  std::vector<Child> children_;  // started and not yet waited for, oldest first
 };
 
 }  // namespace

@@ -21,8 +21,11 @@ std::unique_ptr<ConsoleSession> StartTerminalSession();
 // program's raw keyboard afterwards.
 void LendTerminal();
 void TakeTerminalBack();
-// A child that dies with the program when the program is terminated.
-void SetRunningChild(pid_t child);
+// The children that die with the program when it is terminated: at most
+// kMaxRunningChildren at a time.
+inline constexpr std::size_t kMaxRunningChildren = 64;
+void AddRunningChild(pid_t child);
+void RemoveRunningChild(pid_t child);
 // A temporary file removed if the program is terminated while writing it.
 void SetPendingTemporaryFile(const char* path);
 bool KeyboardAvailable();
@@ -81,10 +84,12 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
                                std::string* error);
 // A few words for an errno value, in the forms the title-file report uses.
 std::string FileErrorText(int error);
+// The system's own words for an errno value.
+std::string SystemErrorText(int error);
 
 // --- Processes (process_posix.cc) ---
-CommandOutcome RunAndWait(const std::vector<std::string>& arguments,
-                          const std::string& dir);
+ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir);
+EndedChild WaitForProcess();
 
 }  // namespace slidemill::posix
 

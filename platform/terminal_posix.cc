@@ -21,7 +21,7 @@ struct termios g_user_termios;  // the user's own settings, put back at exit
 struct termios g_raw_termios;   // what the program reads keys with
 volatile sig_atomic_t g_raw_wanted = 0;       // the program wants raw input now
 volatile sig_atomic_t g_colored[2] = {0, 0};  // a colour is showing on fd 1/2
-volatile sig_atomic_t g_child = 0;            // the encoder while it runs
+volatile sig_atomic_t g_children[kMaxRunningChildren] = {};  // 0: a free slot
 char g_pending_file[4096];                    // a half-written temporary file
 volatile sig_atomic_t g_pending_file_set = 0;
 
@@ -66,7 +66,9 @@ void Reraise(int sig) {
 // removed, the user gets the terminal back, and the program dies the way the
 // signal asks.
 void TerminateOnSignal(int sig) {
-  if (g_child > 0) kill(static_cast<pid_t>(g_child), sig == SIGTERM ? SIGTERM : SIGKILL);
+  for (volatile sig_atomic_t& child : g_children) {
+    if (child > 0) kill(static_cast<pid_t>(child), sig == SIGTERM ? SIGTERM : SIGKILL);
+  }
   if (g_pending_file_set) unlink(g_pending_file);
   RestoreUserTerminal();
   Reraise(sig);
@@ -160,7 +162,20 @@ void TakeTerminalBack() {
   ApplyRawTerminal();
 }
 
-void SetRunningChild(pid_t child) { g_child = child; }
+void AddRunningChild(pid_t child) {
+  for (volatile sig_atomic_t& slot : g_children) {
+    if (slot == 0) {
+      slot = child;
+      return;
+    }
+  }
+}
+
+void RemoveRunningChild(pid_t child) {
+  for (volatile sig_atomic_t& slot : g_children) {
+    if (slot == child) slot = 0;
+  }
+}
 
 void SetPendingTemporaryFile(const char* path) {
   g_pending_file_set = 0;
