@@ -3,17 +3,21 @@
 #include <algorithm>
 
 #include "app/interrupt.h"
-#include "platform/path_limit.h"
 #include "platform/path_rules.h"
 
 namespace slidemill {
 namespace {
 
-// The encoder when no path is given, and its input: every JPG of the
-// directory. The POSIX encoder's wildcard minds letter case.
-constexpr std::string_view kDefaultEncoder = kNativeIsWindows ? "mencoder.exe" : "mencoder";
-constexpr std::string_view kEncoderInput =
-    kNativeIsWindows ? "mf://*.jpg" : "mf://*.[jJ][pP][gG]";
+// The encoder when no path is given, found through the search path.
+std::string DefaultEncoder() {
+  return "mencoder" + std::string(NativePathRules().executable_suffix);
+}
+
+// The encoder's input: every JPG of the directory, in any letter case, as
+// the program counts them. Where names mind case, so does its wildcard.
+std::string EncoderInput() {
+  return NativePathRules().names_ignore_case ? "mf://*.jpg" : "mf://*.[jJ][pP][gG]";
+}
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
@@ -196,7 +200,7 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
   // The program never leaves its own current directory, so relative paths
   // typed by the user are made absolute here, where they were meant.
   std::string encoder = settings_.MencoderPath.empty()
-                            ? std::string(kDefaultEncoder)
+                            ? DefaultEncoder()
                             : platform_.AbsolutePath(settings_.MencoderPath);
   std::string font = settings_.SubtitleFontFile.empty()
                          ? std::string()
@@ -206,7 +210,7 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
   std::string absolute_dir = platform_.AbsolutePath(dir);
   std::string video = VideoName(settings_, encoder, font, absolute_dir);
   if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
-  return {BuildEncoderCommand(settings_, encoder, font, std::string(kEncoderInput), absolute_dir),
+  return {BuildEncoderCommand(settings_, encoder, font, EncoderInput(), absolute_dir),
           std::move(video)};
 }
 
