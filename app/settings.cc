@@ -67,16 +67,12 @@ bool Given(const std::string& raw) {
   return raw.find_first_not_of(' ') != std::string::npos;
 }
 
-bool HasWildcard(const std::string& path) {
-  return path.find_first_of("?*") != std::string::npos;
-}
-
 bool DirectoryExists(const std::string& path, Platform& platform) {
-  return !path.empty() && !HasWildcard(path) && platform.DirectoryExists(path);
+  return !path.empty() && platform.DirectoryExists(path);
 }
 
 bool FileExists(const std::string& path, Platform& platform) {
-  return !path.empty() && !HasWildcard(path) && platform.FileExists(path);
+  return !path.empty() && platform.FileExists(path);
 }
 
 // The directory part of a log path: up to and including its last separator.

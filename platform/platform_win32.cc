@@ -195,7 +195,7 @@ DWORD FindEntries(const std::string& pattern, std::vector<FileEntry>* entries) {
 bool HasWildcardName(const std::string& path) {
   std::size_t slash = path.find_last_of("\\/:");
   std::string_view name = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
-  return name.find_first_of("*?<>\"") != std::string_view::npos;
+  return HasWildcard(name) || name.find_first_of("<>\"") != std::string_view::npos;
 }
 
 // Writes all the bytes to an open file; 0 or the system's error.
