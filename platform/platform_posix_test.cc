@@ -19,37 +19,24 @@ namespace {
 // name found, is just bytes.
 TEST(PosixPlatformTest, WildcardsOnlyWhereAPatternIsAskedFor) {
   test::ScratchDir scratch;
-  for (const char* name : {"c.jpg", "B.JPG", "a.txt", ".hidden.jpg", "a?b[1].jpg", "st*r",
-                           "Best?[1]/x.jpg"}) {
-    scratch.WriteFile(name);
-  }
+  scratch.MakeTree({"c.jpg", "B.JPG", "a.txt", ".hidden.jpg", "a?b[1].jpg", "st*r", "Best?[1]/x.jpg"});
   Platform& platform = SystemPlatform();
-  struct Case {
-    std::string dir, pattern;
-    std::vector<std::string> found;  // in order
-  } cases[] = {
-      // Byte order; case ignored; "." and ".." never match.
-      {"", "*.jpg", {".hidden.jpg", "B.JPG", "a?b[1].jpg", "c.jpg"}},
-      {"", "?.jpg", {"B.JPG", "c.jpg"}},
-      {"", ".*", {".hidden.jpg"}},
-      {"", "*.png", {}},
-      {"/Best?[1]", "*.jpg", {"x.jpg"}},
-      {"/B*", "*.jpg", {}},
-  };
-  for (const Case& c : cases) {
+  // Byte order; case ignored; "." and ".." never match.
+  for (auto [dir, pattern, found] : {std::tuple{"", "*.jpg", ".hidden.jpg B.JPG a?b[1].jpg c.jpg "},
+                                     {"", "?.jpg", "B.JPG c.jpg "}, {"", ".*", ".hidden.jpg "},
+                                     {"", "*.png", ""}, {"/Best?[1]", "*.jpg", "x.jpg "},
+                                     {"/B*", "*.jpg", ""}}) {
     std::vector<FileEntry> entries;
-    EXPECT_EQ(platform.FindAll(scratch.str() + c.dir, c.pattern, &entries), !c.found.empty());
-    std::vector<std::string> names;
-    for (const FileEntry& entry : entries) names.push_back(entry.name);
-    EXPECT_EQ(names, c.found) << c.dir << " " << c.pattern;
+    std::string names;
+    EXPECT_EQ(platform.FindAll(scratch.str() + dir, pattern, &entries), *found != '\0');
+    for (const FileEntry& entry : entries) names += entry.name + " ";
+    EXPECT_EQ(names, found) << dir << " " << pattern;
   }
-  FileEntry entry;
-  for (const char* name : {"st*r", "a?b[1].jpg", "Best?[1]"}) {
-    ASSERT_TRUE(platform.FindFirst(scratch.str() + "/" + name, &entry)) << name;
-    EXPECT_EQ(entry.name, name);
-  }
-  for (const char* name : {"s*", "?.jpg", "a?b[1]*", "nothing"}) {
-    EXPECT_FALSE(platform.FindFirst(scratch.str() + "/" + name, &entry)) << name;
+  for (auto [name, found] : {std::pair{"st*r", true}, {"a?b[1].jpg", true}, {"Best?[1]", true},
+                             {"s*", false}, {"?.jpg", false}, {"a?b[1]*", false}}) {
+    FileEntry entry;
+    EXPECT_EQ(platform.FindFirst(scratch.str() + "/" + name, &entry), found) << name;
+    EXPECT_EQ(entry.name, found ? name : "") << name;
   }
 }
 
