@@ -99,17 +99,17 @@ class FileIteratorTest : public testing::Test {
 
 // Filters look at bare names: the paths hold what they look for.
 TEST_F(FileIteratorTest, WalkOrdersDepthLimitsAndFilters) {
-  scratch_.MakeTree({"R/r.jpg", "R/Trip 2019/work/w.jpg", "R/work/trip/t.jpg",
+  scratch_.MakeTree({"R/r.jpg", "R/Old Trip 2019/work/w.jpg", "R/work/trip/t.jpg",
                      "R/old-trips/a.jpg", "R/trip.jpg/B.JPG", "R/trip.jpg/notes.txt"});
   using Row = std::tuple<int32_t, int32_t, const char*, const char*, bool, std::string>;
   for (auto [slope, max_depth, dir_filter, file_filter, files, walk] : std::vector<Row>{
-           {1, -1, "", "", false, "R 0,R/Trip 2019 1,R/Trip 2019/work 2,R/old-trips 1,R/trip.jpg 1,R/work 1,R/work/trip 2"},
-           {0, -1, "", "", false, "R 0,R/Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1,R/Trip 2019/work 2,R/work/trip 2"},
-           {1, 1, "", "", false, "R 0,R/Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1"},
+           {1, -1, "", "", false, "R 0,R/Old Trip 2019 1,R/Old Trip 2019/work 2,R/old-trips 1,R/trip.jpg 1,R/work 1,R/work/trip 2"},
+           {0, -1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1,R/Old Trip 2019/work 2,R/work/trip 2"},
+           {1, 1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1"},
            {0, 0, "", "", false, "R 0"},
            {1, -1, "trip", "jpg", true, "R/r.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG"},
            {1, -1, "(a)+", "", true, "R/r.jpg"}, {1, -1, "", "(", true, ""},  // not valid: nothing admitted
-           {1, -1, "", "", true, "R/r.jpg,R/Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG,"
+           {1, -1, "", "", true, "R/r.jpg,R/Old Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG,"
                                  "R/trip.jpg/notes.txt,R/work/trip/t.jpg"}}) {
     It it;
     it.SLOPE(slope);
