@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "tests/fake_platform.h"
 #include "tests/test_support.h"
 
 namespace slidemill {
@@ -39,50 +40,30 @@ TEST(FileTest, ErrorStateFollowsEveryMember) {
   cFile file;
   for (const auto& [run, expected] : steps) {
     std::string answer = run(file);
-    EXPECT_EQ(file.ERR_IS(), file.ERRCODE() == 0 ? 0 : -1);
-    EXPECT_EQ(file.ERRMSG().empty(), file.ERRCODE() == 0);
+    EXPECT_EQ(file.ERR_IS() + file.ERRMSG().empty(), file.ERRCODE() == 0 ? 1 : -1);
     EXPECT_EQ(answer + " " + std::to_string(file.ERRCODE()) + ":" + file.ERRINFO() + " " +
-                  std::to_string(file.FILE_ISVALID()),
-              expected);
+                  std::to_string(file.FILE_ISVALID()), expected);
   }
 }
 
-TEST(FileTest, PartsAndSizeOfARealFile) {
+// Only the literal lookup: what a pattern would find is left out.
+class LiteralOnly : public test::FakePlatform {
+  bool FindAll(const std::string&, const std::string&, std::vector<FileEntry>*) override {
+    return false;
+  }
+};
+
+TEST(FileTest, PartsSizeDatesAndPatternsOfRealFiles) {
   test::ScratchDir scratch;
   fs::path jpg = scratch.WriteFile("trip.2019/img01.jpg", "data");
-  cFile file;
-  file.FILE(jpg.string());
-  EXPECT_EQ(file.PATH(), jpg.string());
-  EXPECT_EQ(file.DIR(), (scratch.path() / "trip.2019").string());
-  EXPECT_EQ(file.TITLE() + "|" + file.EXT() + "|" + file.NAME() + "|" + file.FILE_DD()->name +
-                "|" + std::to_string(file.SIZE()),
-            "img01|jpg|img01.jpg|img01.jpg|4");
-  file.FILE(jpg.parent_path().string());  // a directory is found as well
-  EXPECT_EQ(file.FILE_ISVALID(), 1);
-  std::error_code error;
-  fs::resize_file(jpg, 5000000000ULL, error);  // sparse: no real space used
-  file.FILE(jpg.string());
-  EXPECT_EQ(file.SIZE(), error ? 4 : 5000000000LL);
-}
-
-TEST(FileTest, PatternFindsAMatchButKeepsTheTextAsGiven) {
-  test::ScratchDir scratch;
-  scratch.WriteFile("notes.txt");
-  test::SetModified(scratch.WriteFile("b.JPG"), "2009-06-05");
-  cFile file;
-  file.FILE((scratch.path() / "*.jpg").string());  // letter case is ignored
-  EXPECT_EQ(file.NAME() + "|" + file.TITLE() + "|" + file.FILE_DD()->name + "|" + file.YEAR(2, 0),
-            "*.jpg|*|b.JPG|2009");
-  file.FILE((scratch.path() / "*.png").string());
-  EXPECT_EQ(file.ERRCODE(), 1);
-}
-
-TEST(FileTest, DatePartsOfTheModificationTime) {
-  test::ScratchDir scratch;
-  fs::path jpg = scratch.WriteFile("photo.jpg");
   test::SetModified(jpg, "2009-03-05");
+  test::SetModified(scratch.WriteFile("b.JPG"), "2009-06-05");
+  scratch.WriteFile("notes.txt");
   cFile file;
   file.FILE(jpg.string());
+  EXPECT_EQ(file.PATH() + "|" + file.DIR(), jpg.string() + "|" + jpg.parent_path().string());
+  EXPECT_EQ(file.TITLE() + "|" + file.EXT() + "|" + file.NAME() + "|" + file.FILE_DD()->name +
+                "|" + std::to_string(file.SIZE()), "img01|jpg|img01.jpg|img01.jpg|4");
   std::vector<std::string> parts = {
       file.DAY(2, 0),   file.MONTH(2, 0), file.YEAR(2, 0),   file.YEAR(2, 1),  file.MONTH(2, 2),
       file.MONTH(2, 3), file.MONTH(2, 4), file.DAY(2, 2),    file.DAY(2, 3),   file.DAY(2, 4),
@@ -91,9 +72,30 @@ TEST(FileTest, DatePartsOfTheModificationTime) {
                                              "Thu", "Thursday", "0", "00", "00", "M"}));
   // The lists were made when the file was set; a later change is not seen.
   test::SetModified(jpg, "2010-04-06");
-  EXPECT_EQ(file.YEAR(2, 0), "2009");
+  std::string before = file.YEAR(2, 0);
   file.FILE(jpg.string());
-  EXPECT_EQ(file.YEAR(2, 0), "2010");
+  EXPECT_EQ(before + file.YEAR(2, 0), "20092010");
+  std::error_code error;
+  fs::resize_file(jpg, 5000000000ULL, error);  // sparse: no real space used
+  file.FILE(jpg.string());
+  EXPECT_EQ(file.SIZE(), error ? 4 : 5000000000LL);
+  file.FILE(jpg.parent_path().string());  // a directory is found as well
+  EXPECT_EQ(file.FILE_ISVALID(), 1);
+  // A pattern in the last part that names nothing finds its first match, in
+  // any letter case, but the text stays as given.
+  file.FILE((scratch.path() / "*.jpg").string());
+  EXPECT_EQ(file.NAME() + "|" + file.TITLE() + "|" + file.FILE_DD()->name + "|" + file.YEAR(2, 0),
+            "*.jpg|*|b.JPG|2009");
+  file.FILE((scratch.path() / "*.png").string());
+  EXPECT_EQ(file.ERRCODE(), 1);
+  // A name that holds * or ? itself is found as itself (where a name may).
+  LiteralOnly literal_only;
+  cFile literal(literal_only);
+  for (const char* name : {"a*.jpg", "b?.jpg"}) {
+    if (!fs::exists(scratch.WriteFile(name))) continue;
+    literal.FILE((scratch.path() / name).string());
+    EXPECT_EQ(literal.FILE_DD()->name, std::string(name));
+  }
 }
 
 TEST(FileTest, HandedOverRecordsKeepTheirPathWhole) {

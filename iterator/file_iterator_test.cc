@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sstream>
 
 #include "platform/keys.h"
 #include "tests/fake_platform.h"
@@ -47,45 +49,75 @@ class FileIteratorTest : public testing::Test {
   std::string Rel(const std::string& path) const {
     return path.empty() ? "" : fs::path(path).lexically_relative(scratch_.path()).generic_string();
   }
-  // Every directory to the end of the walk, with its depth: "R 0,R/A 1".
-  std::string Walk(It& it) const {
+  // Every directory ("R 0,R/A 1", with depths) or every file to the end of the walk.
+  std::string Walk(It& it, bool files = false) const {
     std::string seen;
-    for (std::string dir; (dir = it.MOVETONEXTDIR()) != "" && seen.size() < 500;) {
-      EXPECT_EQ(it.DIRPATH(), dir);
-      seen += (seen.empty() ? "" : ",") + Rel(dir) + " " + std::to_string(it.DEPTH());
+    for (std::string got; (got = files ? it.MOVETONEXTFILE() : it.MOVETONEXTDIR()) != "" &&
+                          seen.size() < 500;) {
+      EXPECT_EQ(files ? it.FILEPATH() : it.DIRPATH(), got);
+      seen += (seen.empty() ? "" : ",") + Rel(got) + (files ? "" : " " + std::to_string(it.DEPTH()));
     }
     EXPECT_EQ(it.STATE(), It::STATE_COMPLETE());
     return seen;
   }
-  // The state, current directory and file, and the error code and info (the
-  // message and ERR_IS must agree with the code).
+  // The state, current directory@depth and file, the error code and info (the
+  // message and ERR_IS must agree with the code), and the break key if any.
   std::string At(It& it) const {
     EXPECT_EQ(it.ERR_IS() + it.ERRMSG().empty(), it.ERRCODE() == 0 ? 1 : -1);
-    return std::to_string(it.STATE()) + " " + Rel(it.DIRPATH()) + "|" + Rel(it.FILEPATH()) + " " +
-           std::to_string(it.ERRCODE()) + ":" + it.ERRINFO();
+    return std::to_string(it.STATE()) + " " + Rel(it.DIRPATH()) + "@" + std::to_string(it.DEPTH()) +
+           "|" + Rel(it.FILEPATH()) + " " + std::to_string(it.ERRCODE()) + ":" + it.ERRINFO() +
+           (it.BREAKKEY_LAST() ? " key" + std::to_string(it.BREAKKEY_LAST()) : "");
   }
-  // The answer of a move, then where it left the iterator.
-  std::string Move(It& it, bool files, std::optional<int32_t> count = {}) const {
-    std::string answer = Rel(files ? it.MOVETONEXTFILE(count) : it.MOVETONEXTDIR(count));
-    return answer + " = " + At(it);
+  // Runs steps: D or F moves to the next directory or file, with an optional
+  // count ("D3"), answering "what it answered = At"; N is NEWSESSION and I is
+  // INIT, answering At; lower case queues a key press (c Ctrl-C, f4 F4, _ none).
+  std::string Run(It& it, const std::string& script) {
+    std::istringstream in(script);
+    std::string result;
+    for (std::string step; in >> step;) {
+      const bool files = step[0] == 'F';
+      std::optional<int32_t> count;
+      if (step.size() > 1 && std::isupper(step[0])) count = std::stoi(step.substr(1));
+      if (std::islower(step[0]) || step == "_") {
+        platform_.keys.push_back(step == "c" ? kCtrlC : step == "f4" ? kF4 : step == "_" ? "" : step);
+        continue;
+      }
+      std::string answer;
+      if (step == "N" || step == "I") {
+        step == "N" ? it.NEWSESSION() : it.INIT();
+      } else {
+        answer = Rel(files ? it.MOVETONEXTFILE(count) : it.MOVETONEXTDIR(count)) + " = ";
+      }
+      result += (result.empty() ? "" : ";") + answer + At(it);
+    }
+    return result;
   }
 
   test::ScratchDir scratch_;
   WalkPlatform platform_;
 };
 
-TEST_F(FileIteratorTest, WalkOrdersAndDepthLimits) {
-  scratch_.MakeTree({"R/A/A1/", "R/A/A2/", "R/B/B1/"});
-  for (auto [slope, max_depth, walk] : std::vector<std::tuple<int32_t, int32_t, std::string>>{
-           {1, -1, "R 0,R/A 1,R/A/A1 2,R/A/A2 2,R/B 1,R/B/B1 2"},
-           {0, -1, "R 0,R/A 1,R/B 1,R/A/A1 2,R/A/A2 2,R/B/B1 2"},
-           {1, 1, "R 0,R/A 1,R/B 1"}, {0, 0, "R 0"}}) {
+// Filters look at bare names: the paths hold what they look for.
+TEST_F(FileIteratorTest, WalkOrdersDepthLimitsAndFilters) {
+  scratch_.MakeTree({"R/r.jpg", "R/Old Trip 2019/work/w.jpg", "R/work/trip/t.jpg",
+                     "R/old-trips/a.jpg", "R/trip.jpg/B.JPG", "R/trip.jpg/notes.txt"});
+  using Row = std::tuple<int32_t, int32_t, const char*, const char*, bool, std::string>;
+  for (auto [slope, max_depth, dir_filter, file_filter, files, walk] : std::vector<Row>{
+           {1, -1, "", "", false, "R 0,R/Old Trip 2019 1,R/Old Trip 2019/work 2,R/old-trips 1,R/trip.jpg 1,R/work 1,R/work/trip 2"},
+           {0, -1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1,R/Old Trip 2019/work 2,R/work/trip 2"},
+           {1, 1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1"},
+           {0, 0, "", "", false, "R 0"},
+           {1, -1, "trip", "jpg", true, "R/r.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG"},
+           {1, -1, "(a)+", "", true, "R/r.jpg"}, {1, -1, "", "(", true, ""},  // not valid: nothing admitted
+           {1, -1, "", "", true, "R/r.jpg,R/Old Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG,"
+                                 "R/trip.jpg/notes.txt,R/work/trip/t.jpg"}}) {
     It it;
     it.SLOPE(slope);
+    it.FILTER_DIR(dir_filter);
+    it.FILTER_FILE(file_filter);
     ASSERT_EQ(it.ADDDIR(Path("R"), max_depth), 1);
-    EXPECT_EQ(Walk(it), walk);
-    EXPECT_EQ(Move(it, false), " = 2 | 0:");
-    EXPECT_EQ(it.DEPTH(), -1);
+    std::string seen = Walk(it, files) + ";";
+    EXPECT_EQ(seen + Run(it, "D"), walk + "; = 2 @-1| 0:") << dir_filter << file_filter;
     EXPECT_EQ(it.DIRDIRDATA(), nullptr);
   }
 }
@@ -93,47 +125,20 @@ TEST_F(FileIteratorTest, WalkOrdersAndDepthLimits) {
 TEST_F(FileIteratorTest, MovesByCountOverDirectoriesAndFiles) {
   scratch_.MakeTree({"R/A/A1/", "R/B/", "R/S/a.jpg", "R/S/b.txt", "R/S/c.jpg", "R/T/t.jpg"});
   It it;
-  EXPECT_EQ(Move(it, false, 0), " = 0 | 0:");
+  EXPECT_EQ(Run(it, "D0"), " = 0 @-1| 0:");
   it.ADDDIR(Path("R"));
-  EXPECT_EQ(Move(it, false, 3), "R/A/A1 = 1 R/A/A1| 0:");
-  EXPECT_EQ(Move(it, false, 0), "R/A/A1 = 1 R/A/A1| 0:");
   // Directories without files are passed through within one file step.
-  EXPECT_EQ(Move(it, true), "R/S/a.jpg = 1 R/S|R/S/a.jpg 0:");
-  EXPECT_EQ(Move(it, true, 2), "R/S/c.jpg = 1 R/S|R/S/c.jpg 0:");
-  EXPECT_EQ(Move(it, true, 0), "R/S/c.jpg = 1 R/S|R/S/c.jpg 0:");
-  EXPECT_EQ(it.DEPTH() * 10 + it.FILESIZE(), 14);
-  EXPECT_EQ(Rel(it.FILEDIRDATA()->name) + " " + Rel(it.DIRDIRDATA()->name), "R/S/c.jpg R/S");
+  EXPECT_EQ(Run(it, "D3 D0 F F2 F0"),
+            "R/A/A1 = 1 R/A/A1@2| 0:;R/A/A1 = 1 R/A/A1@2| 0:;R/S/a.jpg = 1 R/S@1|R/S/a.jpg 0:;"
+            "R/S/c.jpg = 1 R/S@1|R/S/c.jpg 0:;R/S/c.jpg = 1 R/S@1|R/S/c.jpg 0:");
+  EXPECT_EQ(std::to_string(it.FILESIZE()) + Rel(it.FILEDIRDATA()->name) + " " +
+                Rel(it.DIRDIRDATA()->name), "4R/S/c.jpg R/S");
   // A directory move drops the rest of the file list.
-  EXPECT_EQ(Move(it, false), "R/T = 1 R/T| 0:");
-  EXPECT_EQ(it.FILESIZE(), 0);
-  EXPECT_EQ(it.FILEDIRDATA(), nullptr);
-  EXPECT_EQ(Move(it, true), "R/T/t.jpg = 1 R/T|R/T/t.jpg 0:");
-  EXPECT_EQ(Move(it, true), " = 2 | 0:");
-  it.NEWSESSION();
+  EXPECT_EQ(Run(it, "D"), "R/T = 1 R/T@1| 0:");
+  EXPECT_EQ(it.FILESIZE() + (it.FILEDIRDATA() != nullptr), 0);
+  EXPECT_EQ(Run(it, "F F N"), "R/T/t.jpg = 1 R/T@1|R/T/t.jpg 0:; = 2 @-1| 0:;0 @-1| 0:");
   it.ADDDIR(Path("R/S"), 0);  // even the limit 0 lists the directory's own files
-  EXPECT_EQ(Move(it, true, 3), "R/S/c.jpg = 1 R/S|R/S/c.jpg 0:");
-}
-
-TEST_F(FileIteratorTest, FiltersMatchBareNames) {
-  // Paths hold what the filters look for; only the names count.
-  scratch_.MakeTree({"R/r.jpg", "R/Trip 2019/work/w.jpg", "R/work/trip/t.jpg",
-                     "R/old-trips/a.jpg", "R/trip.jpg/B.JPG", "R/trip.jpg/notes.txt"});
-  using Case = std::tuple<const char*, const char*, std::string>;
-  for (auto [dir_filter, file_filter, files] : std::vector<Case>{
-           {"trip", "jpg", "R/old-trips/a.jpg,R/r.jpg,R/trip.jpg/B.JPG"},
-           {"(a)+", "", "R/r.jpg"}, {"", "(", ""},  // not valid patterns: nothing is admitted
-           {"", "", "R/Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/r.jpg,R/trip.jpg/B.JPG,"
-                    "R/trip.jpg/notes.txt,R/work/trip/t.jpg"}}) {
-    It it;
-    it.FILTER_DIR(dir_filter);
-    it.FILTER_FILE(file_filter);
-    it.ADDDIR(Path("R"));
-    std::set<std::string> found;
-    for (std::string file; (file = it.MOVETONEXTFILE()) != "";) found.insert(Rel(file));
-    std::string joined;
-    for (const std::string& file : found) joined += (joined.empty() ? "" : ",") + file;
-    EXPECT_EQ(joined, files) << dir_filter << " " << file_filter;
-  }
+  EXPECT_EQ(Run(it, "F3"), "R/S/c.jpg = 1 R/S@0|R/S/c.jpg 0:");
 }
 
 TEST_F(FileIteratorTest, AddDirTrimsQueuesAndNamesWhatIsMissing) {
@@ -164,89 +169,71 @@ TEST_F(FileIteratorTest, PathsTooLongForARecordAreRefusedNotCut) {
   It it(SystemPlatform(), narrow);
   EXPECT_EQ(it.ADDDIR(Path("R/a-longer-name")), 0);
   it.ADDDIR(Path("R"));
-  EXPECT_EQ(Move(it, true), "R/f.jpg = 1 R|R/f.jpg 0:");
+  EXPECT_EQ(Run(it, "F"), "R/f.jpg = 1 R@0|R/f.jpg 0:");
   EXPECT_EQ(Walk(it), "R/short 1");
 }
 
-// Each step runs one member and answers what it answered; then come the
-// state and the error.
+// Each step runs one member and answers what it answered; then comes where
+// the iterator is, with its error.
 TEST_F(FileIteratorTest, ErrorStateFollowsEveryMember) {
   scratch_.MakeTree({"R/"});
   const std::string r = Path("R");
   const std::pair<std::function<int64_t(It&)>, std::string> steps[] = {
-      {[](It& it) { return it.SLOPE(2), it.SLOPE(); }, "1: 0 | 6:Slope"},
-      {[](It& it) { return it.FILTER_DIR("A"), 0; }, "0: 0 | 6:Slope"},  // leaves the error
-      {[](It& it) { return it.BREAKKEYS(7), it.BREAKKEYS(); }, "7: 0 | 6:Slope"},
-      {[](It& it) { return it.SLOPE(0), it.SLOPE(); }, "0: 0 | 0:"},
-      {[](It& it) { return it.ADDDIR(7); }, "0: 0 | 1:DirPath"},
-      {[](It& it) { return it.ADDDIR({}); }, "0: 0 | 0:"},
-      {[&](It& it) { return it.ADDDIR(r, -2); }, "0: 0 | 2:MaxDepth"},
-      {[](It& it) { return it.ADDDIR(Paths{}); }, "0: 0 | 0:"},
-      {[](It& it) { return it.MOVETONEXTDIR(-1).size(); }, "0: 0 | 2:IterateCount"},
-      {[&](It& it) { return it.ADDDIR(r + "-gone"); }, "0: 0 | 4:" + r + "-gone"},
-      {[&](It& it) { return it.ADDDIR(r); }, "1: 0 | 0:"},
-      {[](It& it) { return it.MOVETONEXTDIR().empty(); }, "0: 1 R| 0:"},
-      {[](It& it) { return it.FILTER_FILE("x"), it.FILTER_FILE().size(); }, "0: 1 R| 5:"},
-      {[](It& it) { return it.DIRDATE(9, 1).size() + it.BREAKKEY_LAST(); }, "0: 1 R| 5:"},
-      {[](It& it) { return it.MOVETONEXTDIR(9).size(); }, "0: 2 | 0:"},
-      {[&](It& it) { return it.ADDDIR(r); }, "0: 2 | 5:"},
-      {[](It& it) { return it.MOVETONEXTDIR().size(); }, "0: 2 | 0:"},
-      {[](It& it) { return it.NEWSESSION(), it.DEPTH(); }, "-1: 0 | 0:"},
-      {[](It& it) { return it.FILTER_FILE("y"), it.FILTER_FILE().size(); }, "1: 0 | 0:"},
+      {[](It& it) { return it.SLOPE(2), it.SLOPE(); }, "1: 0 @-1| 6:Slope"},
+      {[](It& it) { return it.FILTER_DIR("A"), 0; }, "0: 0 @-1| 6:Slope"},  // leaves the error
+      {[](It& it) { return it.BREAKKEYS(7), it.BREAKKEYS(); }, "7: 0 @-1| 6:Slope"},
+      {[](It& it) { return it.SLOPE(0), it.SLOPE(); }, "0: 0 @-1| 0:"},
+      {[](It& it) { return it.ADDDIR(7); }, "0: 0 @-1| 1:DirPath"},
+      {[](It& it) { return it.ADDDIR({}); }, "0: 0 @-1| 0:"},
+      {[&](It& it) { return it.ADDDIR(r, -2); }, "0: 0 @-1| 2:MaxDepth"},
+      {[](It& it) { return it.ADDDIR(Paths{}); }, "0: 0 @-1| 0:"},
+      {[](It& it) { return it.MOVETONEXTDIR(-1).size(); }, "0: 0 @-1| 2:IterateCount"},
+      {[&](It& it) { return it.ADDDIR(r + "-gone"); }, "0: 0 @-1| 4:" + r + "-gone"},
+      {[&](It& it) { return it.ADDDIR(r); }, "1: 0 @-1| 0:"},
+      {[](It& it) { return it.MOVETONEXTDIR().empty(); }, "0: 1 R@0| 0:"},
+      {[](It& it) { return it.FILTER_FILE("x"), it.FILTER_FILE().size(); }, "0: 1 R@0| 5:"},
+      {[](It& it) { return it.DIRDATE(9, 1).size(); }, "0: 1 R@0| 5:"},
+      {[](It& it) { return it.MOVETONEXTDIR(9).size(); }, "0: 2 @-1| 0:"},
+      {[&](It& it) { return it.ADDDIR(r); }, "0: 2 @-1| 5:"},
+      {[](It& it) { return it.MOVETONEXTDIR().size(); }, "0: 2 @-1| 0:"},
+      // NEWSESSION keeps the properties; INIT resets them.
+      {[](It& it) { return it.NEWSESSION(), it.SLOPE() * 10 + it.BREAKKEYS(); }, "7: 0 @-1| 0:"},
+      {[](It& it) { return it.FILTER_FILE("y"), it.FILTER_DIR() == "A" && it.FILTER_FILE() == "y"; },
+       "1: 0 @-1| 0:"},
+      {[](It& it) { return it.INIT(), it.FILTER_DIR().size() + it.FILTER_FILE().size() * 10 +
+                                          it.SLOPE() * 100 + it.BREAKKEYS(); }, "103: 0 @-1| 0:"},
   };
   It it;
   for (const auto& [run, expected] : steps) {
     std::string answer = std::to_string(run(it)) + ": ";
     EXPECT_EQ(answer + At(it), expected);
   }
-  // NEWSESSION kept the properties; INIT resets them.
-  auto properties = [&] { return it.FILTER_DIR() + it.FILTER_FILE() + std::to_string(it.SLOPE()); };
-  EXPECT_EQ(properties() + std::to_string(it.BREAKKEYS()), "Ay07");
-  it.INIT();
-  EXPECT_EQ(properties() + std::to_string(it.BREAKKEYS()), "13");
 }
 
-TEST_F(FileIteratorTest, BreakKeysBeforeAMove) {
-  scratch_.MakeTree({"R/"});
-  using Keys = std::deque<std::string>;
-  using Case = std::tuple<int32_t, int32_t, Keys, int32_t, Keys>;
-  for (auto [handler, keys, pressed, last, left] : std::vector<Case>{
-           {0, 3, {kCtrlC, "a"}, 0, {kCtrlC, "a"}},  // checks off
-           {1, 1, {"a", kCtrlC, "b"}, 1, {"b"}},     // the key that stopped it, then the rest
-           {1, 1, {kF4}, 0, {}},                     // F4 not enabled
-           {1, 3, {kF4, kCtrlC}, 2, {kCtrlC}},       // the first enabled key wins
-           {1, 0, {kCtrlC, "a", kF4}, 0, {}}}) {     // none enabled: all consumed
-    platform_.keys = pressed;
+// Keys are checked before a move and between the steps of a file move.
+TEST_F(FileIteratorTest, BreakKeys) {
+  scratch_.MakeTree({"R/S/s.jpg", "R/T/t.jpg"});
+  const std::string stopped = " = 0 @-1| 7: key", reached = "R = 1 R@0| 0:";
+  for (auto [handler, keys, script, expected] :
+       std::vector<std::tuple<int32_t, int32_t, std::string, std::string>>{
+           {0, 3, "c a D", reached + "|2"},                    // checks off
+           {1, 1, "a c b D", stopped + "1|1"},                 // the key that stopped it, then the rest
+           {1, 1, "c D D", stopped + "1;" + reached + "|0"},   // the next move reaches what it would have
+           {1, 1, "f4 D", reached + "|0"},                     // F4 not enabled
+           {1, 3, "f4 c D", stopped + "2|1"},                  // the first enabled key wins
+           {1, 0, "c a f4 D", reached + "|0"},                 // none enabled: all consumed
+           // Checks: before the step, after reaching R (no files), after reaching S.
+           {1, 1, "_ _ c F F", " = 1 R/S@1| 7: key1;R/S/s.jpg = 1 R/S@1|R/S/s.jpg 0:|0"},
+           // A break stops the rest of a count; NEWSESSION keeps the key, INIT drops it.
+           {1, 1, "_ _ _ _ c F5 N I", " = 1 R/T@1| 7: key1;0 @-1| 0: key1;0 @-1| 0:|0"}}) {
+    platform_.keys.clear();
     It it(platform_);
     it.BREAKHANDLER(handler);
     it.BREAKKEYS(keys);
     it.ADDDIR(Path("R"));
-    EXPECT_EQ(Move(it, false), last ? " = 0 | 7:" : "R = 1 R| 0:");
-    EXPECT_EQ(it.BREAKKEY_LAST(), last);
-    EXPECT_EQ(platform_.keys, left);
-    platform_.keys.clear();
-    if (!last) continue;
-    // The next move reaches what the stopped one would have.
-    EXPECT_EQ(Move(it, false), "R = 1 R| 0:");
-    EXPECT_EQ(it.BREAKKEY_LAST(), 0);
+    std::string moves = Run(it, script) + "|";
+    EXPECT_EQ(moves + std::to_string(platform_.keys.size()), expected) << script;
   }
-}
-
-TEST_F(FileIteratorTest, BreakKeysBetweenTheStepsOfAFileMove) {
-  scratch_.MakeTree({"R/S/s.jpg", "R/T/t.jpg"});
-  It it(platform_);
-  it.BREAKHANDLER(1);
-  it.ADDDIR(Path("R"));
-  // Checks: before the step, after reaching R (no files), after reaching S.
-  platform_.keys = {"", "", kCtrlC};
-  EXPECT_EQ(Move(it, true), " = 1 R/S| 7:");
-  EXPECT_EQ(Move(it, true), "R/S/s.jpg = 1 R/S|R/S/s.jpg 0:");
-  platform_.keys = {"", kCtrlC};  // a break stops the rest of a count
-  EXPECT_EQ(Move(it, true, 5), " = 1 R/T| 7:");
-  it.NEWSESSION();
-  EXPECT_EQ(it.BREAKKEY_LAST(), 1);
-  it.INIT();
-  EXPECT_EQ(it.BREAKKEY_LAST(), 0);
 }
 
 TEST_F(FileIteratorTest, RefusedListingsArePassedOver) {
@@ -260,9 +247,7 @@ TEST_F(FileIteratorTest, RefusedListingsArePassedOver) {
   it.BREAKHANDLER(1);
   platform_.on_refused = [&] { platform_.keys.push_back(kCtrlC); };
   it.ADDDIR(Path("R"));
-  EXPECT_EQ(Move(it, false, 3), " = 1 R/B| 7:");
-  EXPECT_EQ(it.DEPTH(), 1);
-  EXPECT_EQ(Move(it, false), "R/C = 1 R/C| 0:");
+  EXPECT_EQ(Run(it, "D3 D"), " = 1 R/B@1| 7: key1;R/C = 1 R/C@1| 0:");
 }
 
 TEST_F(FileIteratorTest, LinkBackToAnAncestorIsNotFollowed) {
@@ -286,10 +271,9 @@ TEST_F(FileIteratorTest, DatesOfTheCurrentEntries) {
   it.ADDDIR(Path("R"));
   it.MOVETONEXTFILE();
   EXPECT_EQ(it.DIRDATE(2, 1, 1) + it.DIRDATE(2, 14, 1) + it.FILEDATE(2, 1, 1) + it.DIRDATE(0, 1) +
-                it.FILEDATE(4, 1) + it.DIRDATE(2, 0) + it.DIRDATE(2, 22) + it.FILEDATE(2, -1),
-            "2019202018");
-  EXPECT_EQ(it.DIRDATE(2, 21, 1),
-            "2019,19,12,12,Dec,December,31,31,Tue,Tuesday,8,08,20,20,30,30,0,00,P,PM");
+                it.FILEDATE(4, 1) + it.DIRDATE(2, 0) + it.DIRDATE(2, 22) + it.FILEDATE(2, -1) +
+                "|" + it.DIRDATE(2, 21, 1),
+            "2019202018|2019,19,12,12,Dec,December,31,31,Tue,Tuesday,8,08,20,20,30,30,0,00,P,PM");
   // Local time unless told otherwise: nine hours east (the test command's
   // TZ=JST-9) it is already the next year.
   if (const char* zone = std::getenv("TZ"); zone && std::string(zone) == "JST-9") {

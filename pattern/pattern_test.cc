@@ -85,8 +85,7 @@ TEST(PatternSearchTest, Dialect) {
       {"(a)\\01*", "aa*", 1, 3}, {"a|*", "*", 1, 1}, {"(a*)ab", "aab", 1, 3},
       // Groups and back-references.
       {"(a(b)c)", "xabc", 2, 3}, {"()a", "a", 1, 1}, {"\\)", ")", 1, 1},
-      {Groups(false), a99, 1, 99},
-      {Groups(true), a99, 1, 99}, {"\\01(a)", "aa", 0, 0},
+      {Groups(false), a99, 1, 99}, {Groups(true), a99, 1, 99}, {"\\01(a)", "aa", 0, 0},
       {"(a)\\02(b)", "abb", 0, 0},  // group 2 was not opened yet
       {"(a\\01)", "aaa", 0, 0}, {"(a*)b\\01", "b", 0, 0},  // an empty recording never matches
       {"(a*)a\\01", "aaa", 1, 3}, {"(.)\\01", "abccd", 3, 2}, {"(a)\\00", "aa", 0, 0},
