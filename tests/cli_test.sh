@@ -27,12 +27,11 @@ else
   # check STATUS STDOUT STDERR ARGS...: runs the program in the scratch
   # directory; STDOUT and STDERR are patterns in which LF stands for CR LF.
   check() {
-    local status=$1 want_out=${2//$'\n'/$'\r\n'} want_err=${3//$'\n'/$'\r\n'}
+    local status=$1 want_out=${2//$'\n'/$'\r\n'} want_err=${3//$'\n'/$'\r\n'} got
     shift 3
     (cd "$s" && "${run[@]}" "$@" >"$s/out" 2>"$s/err" </dev/null)
-    got=$?
-    out=$(cat "$s/out"; echo .) && out=${out%.}
-    err=$(cat "$s/err"; echo .) && err=${err%.}
+    got=$? out=$(cat "$s/out"; echo .) err=$(cat "$s/err"; echo .)
+    out=${out%.} err=${err%.}
     [[ $got == "$status" && $out == $want_out && $err == $want_err && $out != *$'\e'* ]] ||
       fail "$*: status $got, stdout $(printf %q "$out"), stderr $(printf %q "$err")"
   }
@@ -85,8 +84,5 @@ else
     "set COMSPEC=&& $bin\slidemill.exe -dir $wt\a -mencoder-path $enc"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "cli_test (${1:-native}): $failures failure(s)" >&2
-  exit 1
-fi
+[ "$failures" -eq 0 ] || { echo "cli_test (${1:-native}): $failures failure(s)" >&2; exit 1; }
 echo "cli_test (${1:-native}): all checks passed"

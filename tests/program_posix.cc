@@ -21,18 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// In the child: becomes the program, in `cwd` with `env` applied.
-[[noreturn]] void Exec(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                       const std::vector<std::string>& env) {
-  if (chdir(cwd.c_str()) != 0) _exit(126);
-  for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
-  _exit(127);
-}
-
 // Steps the traced child from system call to system call until `ready`
 // holds, then sends SIGTERM and lets it go. False when the child ended first
 // (its wait status in `status`).
@@ -53,19 +41,22 @@ bool TerminateWhen(pid_t child, const std::function<bool()>& ready, int& status)
 }  // namespace
 
 Result RunProgram(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                  const RunOptions& options) {
+                  const std::vector<std::string>& env, const std::vector<std::string>& keys,
+                  uid_t user, const std::function<bool()>& terminate_when) {
   ScratchDir capture;
   std::string out = capture.str() + "/out", err = capture.str() + "/err";
-  bool tty = !options.keys.empty();
   int master = -1, slave = -1, status = 0;
   struct termios initial = {}, now = {};
   struct winsize size = {40, 120, 0, 0};
-  if (tty && openpty(&master, &slave, nullptr, nullptr, &size) == 0) {
+  if (!keys.empty() && openpty(&master, &slave, nullptr, nullptr, &size) == 0) {
     tcgetattr(slave, &initial);  // before the program can change anything
   }
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   pid_t child = fork();
   if (child == 0) {
-    if (tty) {
+    if (master >= 0) {
       close(master);
       login_tty(slave);
     } else {
@@ -74,11 +65,11 @@ Result RunProgram(const std::vector<std::string>& args, const std::filesystem::p
       dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
       dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     }
-    if (options.user != 0 && geteuid() == 0 && (setgid(options.user) || setuid(options.user))) {
-      _exit(125);
-    }
-    if (options.terminate_when) ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
-    Exec(args, cwd, options.env);
+    if (user != 0 && geteuid() == 0 && (setgid(user) != 0 || setuid(user) != 0)) _exit(125);
+    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+    if (terminate_when) ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    if (chdir(cwd.c_str()) == 0) execvp(argv[0], argv.data());
+    _exit(127);
   }
   close(slave);
   Result result;
@@ -91,7 +82,7 @@ Result RunProgram(const std::vector<std::string>& args, const std::filesystem::p
   };
   auto deadline = Clock::now() + 120s;
   std::size_t seen = 0;
-  for (const std::string& step : options.keys) {
+  for (const std::string& step : keys) {
     std::string arg = step.substr(1);
     for (auto until = Clock::now() + 10s; step[0] == '?' && Clock::now() < until &&
                                           result.out.find(arg, seen) == std::string::npos;) {
@@ -107,17 +98,18 @@ Result RunProgram(const std::vector<std::string>& args, const std::filesystem::p
     if (step[0] == '!') kill(child, std::stoi(arg));
     if (step[0] == '~') usleep(std::stoi(arg) * 1000);
   }
-  bool ended = options.terminate_when && !TerminateWhen(child, options.terminate_when, status);
+  bool ended = terminate_when && !TerminateWhen(child, terminate_when, status);
   while (!ended && waitpid(child, &status, WNOHANG) == 0) {
     if (Clock::now() > deadline) kill(child, SIGKILL);
-    if (!tty || !read_some(50)) usleep(2000);
+    if (master < 0 || !read_some(50)) usleep(2000);
   }
   if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
   if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) result.status = 128 + WTERMSIG(status);
-  if (!tty) return {result.status, ReadFile(out), ReadFile(err)};
+  if (master < 0) return {result.status, ReadFile(out), ReadFile(err)};
   while (read_some(50)) {
   }
-  result.terminal_restored = tcgetattr(master, &now) == 0 && !std::memcmp(&now, &initial, sizeof now);
+  result.terminal_restored =
+      tcgetattr(master, &now) == 0 && std::memcmp(&now, &initial, sizeof now) == 0;
   close(master);
   return result;
 }

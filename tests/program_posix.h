@@ -19,22 +19,19 @@ struct Result {
   bool terminal_restored = false;
 };
 
-struct RunOptions {
-  std::vector<std::string> env{};  // "NAME=value" each
-  // Run on a pseudo-terminal, one step after another: "?text" waits (10 s at
-  // most) for the text after what earlier waits found, ">text" types,
-  // "!n" sends signal n, "~n" pauses n milliseconds.
-  std::vector<std::string> keys{};
-  uid_t user = 0;  // when not 0 and running as root: run as this user
-  // Asked at each system call of the program until it holds; then the
-  // program gets SIGTERM, so the signal arrives at a known point.
-  std::function<bool()> terminate_when{};
-};
-
-// Without `keys` the program has no terminal (a new session, standard input
-// from /dev/null) and its output is captured.
+// Runs a program in `cwd` with `env` ("NAME=value" each) added.
+// Without `keys` it has no terminal (a new session, standard input from
+// /dev/null) and its output is captured. With `keys` it runs on a
+// pseudo-terminal, one step after another: "?text" waits (10 s at most) for
+// the text after what earlier waits found, ">text" types, "!n" sends signal
+// n, "~n" pauses n milliseconds.
+// `user`, when not 0 and running as root, is who runs it.
+// `terminate_when` is asked at each system call of the program until it
+// holds; then the program gets SIGTERM, so the signal arrives at a known point.
 Result RunProgram(const std::vector<std::string>& args, const std::filesystem::path& cwd,
-                  const RunOptions& options = {});
+                  const std::vector<std::string>& env = {},
+                  const std::vector<std::string>& keys = {}, uid_t user = 0,
+                  const std::function<bool()>& terminate_when = nullptr);
 
 }  // namespace slidemill::test
 

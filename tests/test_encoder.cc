@@ -9,14 +9,12 @@
 //   OUTPUT bytes of output to print
 //   SIGNAL a signal to die of instead of exiting
 //   EXIT   exit code (default 0)
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -41,7 +39,7 @@ int main(int argc, char** argv) {
   using namespace slidemill;
   Platform& platform = SystemPlatform();
   std::vector<std::string> args = ReadCommandArguments(platform.CommandLine(argc, argv)).args;
-  std::this_thread::sleep_for(std::chrono::milliseconds(Number("SLEEP")));
+  platform.Sleep(Number("SLEEP"));
   std::error_code ignored;
   if (!Env("REMOVE").empty()) std::filesystem::remove_all(Env("REMOVE"), ignored);
   if (!Env("LOG").empty()) {
