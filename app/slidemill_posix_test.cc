@@ -68,11 +68,9 @@ const std::string& Jpeg() {  // small and dark
   return bytes;
 }
 
-int Count(const std::string& text, const std::string& needle) {
+int Count(const std::string& text, const std::string& part) {
   int count = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++count;
-  }
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
 }
 
