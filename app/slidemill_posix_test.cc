@@ -1,14 +1,22 @@
-// The whole program on Linux: the built binary on real photo trees, the
-// real encoder, ffprobe to check its videos, and a real pseudo-terminal for
-// key presses and signals.
-#include <signal.h>
-#include <unistd.h>
+// The whole program on Linux, one row per run: the tree it walks, the
+// arguments, the environment, and what must come out. The stand-in encoder
+// records where and with what it ran; a few rows use the real encoder, whose
+// videos ffprobe checks, and some drive the program on a pseudo-terminal.
+// Every run has a time limit: a hang fails its row instead of the suite.
+#include <sys/mount.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <algorithm>
+#include <climits>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/program_posix.h"
@@ -18,212 +26,285 @@ namespace slidemill {
 namespace {
 
 namespace fs = std::filesystem;
-using test::Binary;
-using test::Count;
-using test::MakeJpgs;
-using test::Probe;
-using test::Result;
 using test::RunProgram;
-using test::Terminal;
 
-class RunTest : public testing::Test {
- protected:
-  fs::path root() const { return scratch_.path() / "photos"; }
-  test::ScratchDir scratch_;
+// kAsNobody: as "nobody" when running as root, who may write anything.
+// kFullDisk: the root is a small file system, full.
+// kTermInTitleWrite: SIGTERM once a temporary title file exists.
+enum How { kStandIn, kRealEncoder, kAsNobody, kFullDisk, kTermInTitleWrite };
+
+// {S} in any text is the scratch directory, the root is {S}/photos.
+struct Row {
+  std::string what{};
+  // Under the root: "d/" a directory, "f=bytes" a file, "p%mode" (octal) the
+  // mode of an entry made before, anything else a JPG last written at noon
+  // UTC on 2019-06-05 or on the date after '@'.
+  std::vector<std::string> tree{};
+  // After "slidemill -r -dir {S}/photos -mencoder-path <stand-in>" (no
+  // stand-in with the real encoder); a -dir here is the one that counts.
+  std::vector<std::string> args{};
+  std::vector<std::string> env{};
+  int status = 0;
+  std::string err{};
+  // The directories the stand-in ran in, once each, under the root; text
+  // after a name goes on with that run's record (its arguments).
+  std::vector<std::string> runs{};
+  std::vector<std::pair<int, std::string>> out{};  // how often each text shows
+  // Under the root: "p" exists, "!p" does not, "p=bytes" holds them, "p~text"
+  // is a title file of that text, "p#codec,rate,frames" a video of those,
+  // "p^" a video whose fourth frame has its title drawn at the bottom.
+  std::vector<std::string> files{};
+  std::string log{};                // how {S}/run.log ends, without time stamps
+  std::vector<std::string> keys{};  // on a terminal, as RunProgram takes them
+  How how = kStandIn;
+  // Makes what no single call can name; answers more directories for `runs`.
+  std::function<std::vector<std::string>(const fs::path& root)> make{};
 };
 
-TEST_F(RunTest, EncodesEveryPhotoDirectoryWithTitles) {
-  MakeJpgs(root() / "2019 Trip", 3, "jpg", "2019-06-05");
-  MakeJpgs(root() / "2019 Trip", 1, "JPG", "2019-06-07");  // photo_001.JPG
-  MakeJpgs(root() / "2019 Trip" / "Day 2", 2, "JPG", "2019-06-06");
-  fs::create_directories(root() / "Notes");
-  // A relative root, and videos named after their directories beside them.
-  Result run = RunProgram({Binary("slidemill"), "-dir", "photos", "-r", "-video-frames-per-second", "5",
-                    "-subtitle-text", "Trip {MonthModified}/{DayModified}/{YearModified}",
-                    "-log-path", "./run.log", "-video-filename", "{Dir}.avi"},
-                   scratch_.path());
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("\nJob complete.\n"), std::string::npos);
+const std::string& Jpeg() {  // small and dark
+  static const std::string bytes =
+      RunProgram({"ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i", "color=c=0x202020:s=160x120",
+                  "-frames:v", "1", "-f", "mjpeg", "-"}, "/").out;
+  return bytes;
+}
 
-  struct Expected {
-    fs::path dir;
-    const char* frames;
-    const char* title;
-  } videos[] = {
-      {root() / "2019 Trip", "4", "Trip 6/7/2019"},  // photo_001.JPG sorts first
-      {root() / "2019 Trip" / "Day 2", "2", "Trip 6/6/2019"},
+int Count(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+bool HasTemporary(const fs::path& root) {
+  std::error_code ignored;
+  for (fs::recursive_directory_iterator it(root, ignored), end; it != end; it.increment(ignored)) {
+    if (it->path().filename().string().starts_with(".slidemill-")) return true;
+  }
+  return false;
+}
+
+// "name" followed by one of `kinds` and the rest.
+std::tuple<std::string, char, std::string> Split(const std::string& text, const char* kinds) {
+  std::size_t at = std::min(text.find_first_of(kinds), text.size());
+  return {text.substr(0, at), text[at], text.substr(std::min(at + 1, text.size()))};
+}
+
+void Make(const fs::path& root, const std::string& entry) {
+  auto [name, kind, rest] = Split(entry, "=@%");
+  if (kind == '%') return fs::permissions(root / name, fs::perms(std::stoi(rest, nullptr, 8)));
+  fs::create_directories((root / name).parent_path());
+  if (name.back() == '/') return;
+  std::ofstream(root / name, std::ios::binary) << (kind == '=' ? rest : Jpeg());
+  if (kind != '=') test::SetModified(root / name, kind == '@' ? rest : "2019-06-05");
+}
+
+void CheckFile(const fs::path& root, const std::string& want) {
+  auto [name, kind, expected] = Split(want, "=~#^");
+  std::string path = (root / name.substr(name[0] == '!')).string(), got, pixels;
+  if (kind == '=' || kind == '~') got = test::ReadFile(path);
+  if (kind == '~') expected = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + expected + "\r\n";
+  if (kind == '#') {
+    got = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-of",
+                      "csv=p=0", "-show_entries", "stream=codec_name,r_frame_rate,nb_read_frames",
+                      path}, "/").out;
+    expected += "\n";
+  }
+  if (kind == '^') {  // titles are drawn from the third frame on
+    pixels = RunProgram({"ffmpeg", "-loglevel", "error", "-i", path, "-vf", "select=eq(n\\,3)",
+                         "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"}, "/").out;
+    auto bright = [](const std::string& part) {
+      return std::ranges::count_if(part, [](unsigned char c) { return c > 180; });
+    };
+    std::size_t third = pixels.size() / 3;
+    expected = "bright at the bottom only";
+    bool titled = bright(pixels.substr(2 * third)) > 30 && bright(pixels.substr(0, third)) == 0;
+    got = titled ? expected : "";
+  }
+  if (kind == 0) got = fs::exists(path) ? "present" : "absent";
+  if (kind == 0) expected = name[0] == '!' ? "absent" : "present";
+  EXPECT_EQ(got, expected) << want;
+}
+
+void RunRow(const Row& row) {
+  SCOPED_TRACE(row.what);
+  test::ScratchDir scratch;
+  fs::path root = scratch.path() / "photos";
+  auto sub = [&](const std::string& text) {
+    return std::regex_replace(text, std::regex("\\{S\\}"), scratch.str());
   };
-  for (const Expected& v : videos) {
-    fs::path video = v.dir.string() + ".avi";
-    ASSERT_TRUE(fs::exists(video)) << video;
-    EXPECT_EQ(Probe(video, "nb_read_frames"), v.frames) << video;
-    EXPECT_EQ(Probe(video, "codec_name"), "mjpeg") << video;
-    EXPECT_EQ(Probe(video, "r_frame_rate"), "5/1") << video;
-    EXPECT_EQ(test::ReadFile(v.dir / "_title.srt"),
-              std::string("1\r\n00:00:00,000 --> 99:00:00,000\r\n") + v.title + "\r\n");
+  fs::create_directories(root);
+  if (row.how == kFullDisk && mount("tmpfs", root.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << row.what << ": mounting a small tmpfs needs root with CAP_SYS_ADMIN";
   }
-  EXPECT_FALSE(fs::exists(root() / "Notes.avi"));
-  EXPECT_FALSE(fs::exists(root() / "Notes" / "_title.srt"));
+  for (const std::string& entry : row.tree) Make(root, sub(entry));
+  for (const char* entry : {"../records=", "../records%666"}) Make(root, entry);
+  const std::string bin = test::TestExecutableDir();
+  std::vector<std::string> runs = row.runs, args = {bin + "slidemill", "-r", "-dir", root.string()};
+  if (row.make) std::ranges::copy(row.make(root), std::back_inserter(runs));
+  std::ofstream filler(row.how == kFullDisk ? root / "filler" : "");  // fills the small disk
+  while (filler << std::string(4096, 'f') << std::flush) {
+  }
+  filler.close();  // or the small file system could not be unmounted
+  if (row.how != kRealEncoder) args.insert(args.end(), {"-mencoder-path", bin + "test_encoder"});
+  std::vector<std::string> env = {sub("SLIDEMILL_TEST_ENCODER_LOG={S}/records")};
+  std::ranges::transform(row.args, std::back_inserter(args), sub);
+  std::ranges::transform(row.env, std::back_inserter(env), sub);
+  std::function<bool()> in_title_write = [&] { return HasTemporary(root); };
 
-  // The log sits where it was asked for, not in a photo directory; one
-  // stamped line per directory, indented lines for the rest.
-  std::string log = test::ReadFile(scratch_.path() / "run.log");
-  EXPECT_EQ(test::MaskStamps(log),
-            "<stamp> photos\n    No JPG files found in this directory.\n"
-            "<stamp> photos/2019 Trip\n    Encoding complete.\n"
-            "<stamp> photos/2019 Trip/Day 2\n    Encoding complete.\n"
-            "<stamp> photos/Notes\n    No JPG files found in this directory.\n");
+  test::Result run = RunProgram(args, scratch.path(), env, row.keys,
+                                row.how == kAsNobody ? 65534 : 0,
+                                row.how == kTermInTitleWrite ? in_title_write : nullptr);
+  EXPECT_EQ(run.status, row.status) << run.err << run.out.substr(0, 4000);
+  EXPECT_EQ(row.how == kRealEncoder && row.err.empty() ? "" : run.err, row.err);  // mencoder talks
+  EXPECT_TRUE(row.keys.empty() ? run.out.find('\x1b') == std::string::npos : run.terminal_restored)
+      << "colours in redirected output, or the terminal not restored";
+  std::string recorded = test::ReadFile(scratch.path() / "records");
+  EXPECT_EQ(Count(recorded, "end\n"), static_cast<int>(runs.size()));
+  for (const std::string& dir : runs) {
+    EXPECT_EQ(Count(recorded, "dir=" + root.string() + "/" + sub(dir) + "\n"), 1) << recorded;
+  }
+  for (const auto& [times, text] : row.out) EXPECT_EQ(Count(run.out, text), times) << text;
+  for (const std::string& file : row.files) CheckFile(root, sub(file));
+  const std::regex stamp(R"((^|\n)\d\d-\d\d-\d{4} \d\d:\d\d:\d\d )");
+  std::string log = std::regex_replace(test::ReadFile(scratch.path() / "run.log"), stamp, "$1");
+  EXPECT_TRUE(log.ends_with(sub(row.log))) << log;
+  EXPECT_FALSE(HasTemporary(root)) << "a temporary title file left behind";
+  EXPECT_TRUE(row.how != kFullDisk || umount(root.c_str()) == 0) << "still mounted";
+  RunProgram({"rm", "-rf", root.string()}, "/");  // paths past PATH_MAX too
 }
 
-TEST_F(RunTest, TitleIsBurnedIntoTheFrames) {
-  MakeJpgs(root(), 4, "jpg", "2020-01-02");
-  Result run = RunProgram({Binary("slidemill"), "-dir", root().string(), "-subtitle-text", "TITLE",
-                    "-subtitle-font-size", "12"},
-                   scratch_.path());
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
-  fs::path frame = scratch_.path() / "frame.gray";
-  // The encoder draws titles from the third frame on; the fourth is the last.
-  Result extracted =
-      RunProgram({"ffmpeg", "-loglevel", "error", "-i", (root() / "_movie.avi").string(), "-vf",
-                  "select=eq(n\\,3)", "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray",
-                  frame.string()},
-                 scratch_.path());
-  ASSERT_EQ(extracted.status, 0) << extracted.err;
-  std::string pixels = test::ReadFile(frame);
-  ASSERT_EQ(pixels.size(), 160u * 120u);
-  // Bright text at the bottom of a dark frame, nothing bright at the top.
-  int bottom = 0, top = 0;
-  for (int y = 0; y < 120; ++y) {
-    for (int x = 0; x < 160; ++x) {
-      bool bright = static_cast<unsigned char>(pixels[y * 160 + x]) > 180;
-      if (bright && y >= 80) ++bottom;
-      if (bright && y < 40) ++top;
+TEST(WholeRunTest, Rows) {
+  // Names with every byte a file system takes, wildcard bytes among them.
+  Row names{.what = "awkward names", .tree = {"st*r/a?b[1].jpg@2018-02-03"},  // first there
+            .args = {"-subtitle-text", "{DayModified}.{MonthModified}.{YearModified}",
+                     "-video-filename", "{Dir}.avi"}};
+  for (std::string name : {"-r", "--dir x", "a\nb", "\xff\xfe bad utf-8", "it's \"quoted\"",
+                           "$(touch pwned); `id` & | > <", " spaced ", "Best?[1]", "st*r", "{Dir}",
+                           "*", "[x]"}) {
+    names.tree.push_back(name + "/p.jpg");
+    names.runs.push_back(name + "\narg=mf://*.[jJ][pP][gG]\narg=-o\narg={S}/photos/" + name +
+                         ".avi");
+    names.files.push_back(name + "/_title.srt~" + (name == "st*r" ? "3.2.2018" : "5.6.2019"));
+  }
+  const std::vector<std::string> a = {"a/p.jpg"}, ab = {"a/p.jpg", "b/p.jpg"},
+                                 abc = {"a/p.jpg", "b/p.jpg", "c/p.jpg"};
+  const std::string denied = "\nError opening title file: Permission denied\n", long_name(254, 'n');
+  const std::string prompt = "?Ctrl-C has been pressed.\r\nWould you like to exit now? [y/N]: ";
+  std::vector<Row> rows = {
+      names,
+      {.what = "a root with wildcards", .tree = {"ph*to?[1]/p.jpg"},
+       .args = {"-dir", "{S}/photos/ph*to?[1]", "-subtitle-text", "{YearModified}"},
+       .runs = {"ph*to?[1]"}, .files = {"ph*to?[1]/_title.srt~2019"}},
+      // Each directory's stand-in does one thing; with no keyboard the
+      // question after an interrupted encoder takes its default at once.
+      {.what = "encoders that fail, crash, make no or an empty video, are interrupted, chatter",
+       .tree = {"a/p.jpg", "a/stand-in=EXIT=1", "b/p.jpg", "b/stand-in=SIGNAL=11", "c/p.jpg",
+                "c/stand-in=VIDEO=none", "d/p.jpg", "d/stand-in=VIDEO=empty", "e/p.jpg",
+                "e/stand-in=EXIT=2", "f/p.jpg", "f/stand-in=OUTPUT=8000000"},
+       .args = {"-log-path", "{S}/run.log"}, .status = 6, .err = "5 of 6 videos failed.\n",
+       .runs = {"a\narg=mf://*.[jJ][pP][gG]\narg=-o\narg=_movie.avi\narg=-mf\narg=fps=25\narg=-ovc"
+                "\narg=lavc\narg=-lavcopts\narg=vcodec=mjpeg\nend", "b", "c", "d", "e", "f"},
+       .out = {{1, "Would you like to exit now? [y/N]: \n"}, {1, "\nJob complete.\n"}},
+       .log = "a\n    Mencoder exited with an error code: 1\n{S}/photos/b\n    Mencoder exited "
+              "with an error code: 139\n{S}/photos/c\n    The encoder reported success but made "
+              "no video.\n{S}/photos/d\n    The encoder reported success but made no video.\n"
+              "{S}/photos/e\n    Aborted by user.\n{S}/photos/f\n    Encoding complete.\n"
+              "    5 of 6 videos failed.\n"},
+      {.what = "an invalid filter", .tree = a, .args = {"-dir-filter", "(ab)*"}, .status = 2,
+       .err = "\nInvalid argument: The pattern specified by '-dir-filter' is not valid.\n"},
+      {.what = "no new title file in a read-only directory", .tree = {"a/p.jpg", "a%555"},
+       .args = {"-subtitle-text", "x"}, .status = 3, .err = denied, .files = {"!a/_title.srt"},
+       .how = kAsNobody},
+      {.what = "a read-only title file is left alone",
+       .tree = {"a/p.jpg", "a/_title.srt=mine", "a/_title.srt%444", "a%777"},
+       .args = {"-subtitle-text", "x"}, .status = 3, .err = denied, .files = {"a/_title.srt=mine"},
+       .how = kAsNobody},
+      {.what = "a writable title file in a read-only directory is written in place",
+       .tree = {"a/p.jpg", "a/_title.srt=old", "a/_title.srt%666", "a%555", "../o/", "../o%777"},
+       .args = {"-subtitle-text", "x", "-video-filename", "{S}/o/v.avi"}, .runs = {"a"},
+       .files = {"a/_title.srt~x"}, .how = kAsNobody},
+      {.what = "the longest title file name", .tree = a,
+       .args = {"-subtitle-text", "x", "-srt-filename", long_name}, .runs = {"a"},
+       .files = {"a/" + long_name + "~x"}},
+      {.what = "a full file system", .tree = a, .args = {"-subtitle-text", std::string(20000, 't')},
+       .status = 3, .err = "\nError opening title file: Disk full\n", .files = {"!a/_title.srt"},
+       .how = kFullDisk},
+      // The signal comes while the temporary title file exists.
+      {.what = "SIGTERM while a title file is written", .tree = {"a/p.jpg", "a/_title.srt=old"},
+       .args = {"-subtitle-text", "new"}, .status = 143, .files = {"a/_title.srt=old"},
+       .how = kTermInTitleWrite},
+      {.what = "a log that goes away", .tree = {"a/p.jpg", "b/p.jpg", "../logs/"},
+       .args = {"-log-path", "{S}/logs/run.log"}, .env = {"SLIDEMILL_TEST_ENCODER_REMOVE={S}/logs"},
+       .runs = {"a", "b"}},
+      {.what = "a directory that vanishes", .tree = ab,
+       .env = {"SLIDEMILL_TEST_ENCODER_REMOVE={S}/photos/b"}, .runs = {"a"},
+       .out = {{1, "\nJob complete.\n"}}},
+      {.what = "paths at and past PATH_MAX", .make = [](const fs::path& root) {
+         std::string name(200, 'd'), path = name;  // made one level at a time
+         RunProgram({"bash", "-c", "for i in $(seq 24); do mkdir " + name + " && cd " + name +
+                                   " && touch p.jpg; done"}, root);
+         std::vector<std::string> reachable;
+         for (; root.string().size() + 1 + path.size() < PATH_MAX; path += "/" + name) {
+           reachable.push_back(path);
+         }
+         return reachable;
+       }},
+      {.what = "an encoder that cannot start", .tree = ab, .env = {"PATH=/nonexistent"},
+       .status = 5, .err = "\nError starting encoder: No such file or directory\n",
+       .out = {{1, "Launching mencoder"}}, .how = kRealEncoder},
+      // A relative root, and videos named after their directories beside them.
+      {.what = "the real encoder",
+       .tree = {"2019 Trip/p1.jpg", "2019 Trip/p2.jpg", "2019 Trip/p3.jpg", "Notes/",
+                "2019 Trip/P1.JPG@2019-06-07",  // sorts first
+                "2019 Trip/Day 2/p1.JPG@2019-06-06", "2019 Trip/Day 2/p2.JPG@2019-06-06"},
+       .args = {"-dir", "photos", "-video-frames-per-second", "5", "-log-path", "./run.log",
+                "-subtitle-text", "Trip {MonthModified}/{DayModified}/{YearModified}",
+                "-video-filename", "{Dir}.avi"},
+       .files = {"2019 Trip.avi#mjpeg,5/1,4", "2019 Trip.avi^", "2019 Trip/Day 2.avi#mjpeg,5/1,2",
+                 "2019 Trip/_title.srt~Trip 6/7/2019", "2019 Trip/Day 2/_title.srt~Trip 6/6/2019",
+                 "!Notes.avi", "!Notes/_title.srt"},
+       .log = "photos\n    No JPG files found in this directory.\nphotos/2019 Trip\n    Encoding "
+              "complete.\nphotos/2019 Trip/Day 2\n    Encoding complete.\nphotos/Notes\n    No JPG "
+              "files found in this directory.\n",
+       .how = kRealEncoder},
+      // On a terminal. Ctrl-C typed between directories waits in the input
+      // until the walk looks.
+      {.what = "Ctrl-C between directories: N goes on, Y stops", .tree = abc,
+       .args = {"-sleep-time", "1500"}, .status = 1, .runs = {"a", "b"},
+       .out = {{1, "Aborted by user"}},
+       .keys = {"?completed successfully.", ">\x03", prompt, ">n", "?completed successfully.",
+                ">\x03", prompt, ">y"}},
+      // The encoder would sleep 20 s; the question comes within 10.
+      {.what = "Ctrl-C while the encoder runs", .tree = ab, .args = {"-log-path", "{S}/run.log"},
+       .env = {"SLIDEMILL_TEST_ENCODER_SLEEP=20000"}, .status = 1,
+       .log = "{S}/photos/a\n    Aborted by user.\n",
+       .keys = {"?Launching mencoder", "~300", ">\x03", prompt, ">y"}},
+      {.what = "SIGTERM between directories", .tree = a, .args = {"-sleep-time", "20000"},
+       .status = 143, .runs = {"a"}, .keys = {"?completed successfully", "~300", "!15"}},
+      {.what = "SIGHUP does not stop the run, SIGTERM does, also while the encoder runs",
+       .tree = abc, .args = {"-sleep-time", "700"}, .env = {"SLIDEMILL_TEST_ENCODER_SLEEP=700"},
+       .status = 143, .runs = {"a"},
+       .keys = {"?Launching mencoder", "~200", "!1", "?completed successfully", "~200", "!1",
+                "?Launching mencoder", "~200", "!15"}},
+  };
+  // Month and day names of two bytes a letter make long date lists; every
+  // field stays right on every day of a leap year.
+  test::ScratchDir locales;
+  for (std::string locale : {"el_GR.UTF-8", "ru_RU.UTF-8"}) {
+    ASSERT_EQ(RunProgram({"localedef", "-i", locale.substr(0, 5), "-f", "UTF-8",
+                          (locales.path() / locale).string()}, "/").status, 0);
+    Row& dates = rows.emplace_back(Row{
+        .what = locale, .args = {"-subtitle-text", "{YearModified}-{MonthModified}-{DayModified}"},
+        .env = {"LOCPATH=" + locales.str(), "LC_ALL=" + locale}});
+    for (time_t noon = 1704110400; noon < 1735689600; noon += 86400) {  // 2024 at noon UTC
+      char name[16], text[16];
+      std::strftime(name, sizeof name, "%F", std::gmtime(&noon));
+      std::strftime(text, sizeof text, "%Y-%-m-%-d", std::gmtime(&noon));
+      dates.tree.push_back(name + std::string("/p.jpg@") + name);
+      dates.runs.push_back(name);
+      dates.files.push_back(name + std::string("/_title.srt~") + text);
     }
   }
-  EXPECT_GT(bottom, 30);
-  EXPECT_EQ(top, 0);
-}
-
-TEST_F(RunTest, AnEncoderThatCannotStartEndsTheRun) {
-  MakeJpgs(root() / "a", 1, "jpg", "2021-03-04");
-  MakeJpgs(root() / "b", 1, "jpg", "2021-03-04");
-  Result run = RunProgram({Binary("slidemill"), "-dir", root().string(), "-r"}, scratch_.path(),
-                          {"PATH=/nonexistent"});
-  EXPECT_EQ(run.status, 5) << run.out;
-  EXPECT_EQ(run.err, "\nError starting encoder: No such file or directory\n");
-  EXPECT_EQ(Count(run.out, "Launching mencoder"), 1);  // not tried again in "b"
-}
-
-TEST_F(RunTest, ADirectoryThatVanishesIsSkippedCleanly) {
-  MakeJpgs(root() / "a", 1, "jpg", "2021-03-04");
-  MakeJpgs(root() / "b", 1, "jpg", "2021-03-04");
-  std::string records = (scratch_.path() / "records").string();
-  // The encoder in "a" removes "b" before the walk reaches it.
-  Result run = RunProgram({Binary("slidemill"), "-dir", root().string(), "-r", "-mencoder-path",
-                    Binary("test_encoder")},
-                   scratch_.path(),
-                   {"SLIDEMILL_TEST_ENCODER_REMOVE=" + (root() / "b").string(),
-                    "SLIDEMILL_TEST_ENCODER_LOG=" + records});
-  EXPECT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_EQ(Count(test::ReadFile(records), "dir="), 1);
-  EXPECT_NE(run.out.find("Job complete."), std::string::npos);
-}
-
-TEST_F(RunTest, CtrlCBetweenDirectoriesAsksAndGoesOnOrStops) {
-  for (const char* name : {"a", "b", "c"}) MakeJpgs(root() / name, 1, "jpg", "2021-03-04");
-  std::string records = (scratch_.path() / "records").string();
-  std::vector<std::string> args = {Binary("slidemill"), "-dir", root().string(), "-r",
-                                   "-mencoder-path", Binary("test_encoder"), "-sleep-time",
-                                   "1500"};
-  std::vector<std::string> env = {"SLIDEMILL_TEST_ENCODER_LOG=" + records};
-  {
-    Terminal terminal(args, scratch_.path(), env);
-    ASSERT_TRUE(terminal.WaitFor("Movie encoding completed successfully."));
-    terminal.Type("\x03");  // waits in the input until the walk looks
-    ASSERT_TRUE(terminal.WaitFor("Ctrl-C has been pressed.\r\nWould you like to exit now? [y/N]: "))
-        << terminal.screen();
-    terminal.Type("n");
-    EXPECT_EQ(terminal.Wait(), 0) << terminal.screen();
-    // Every directory once, in order: none skipped, none repeated.
-    std::string screen = terminal.screen();
-    EXPECT_EQ(Count(screen, "Changing to this directory:"), 4);
-    std::string order;
-    for (const char* name : {"/a\r", "/b\r", "/c\r"}) {
-      order += screen.find(root().string() + name) != std::string::npos ? "x" : "-";
-    }
-    EXPECT_EQ(order, "xxx");
-    EXPECT_EQ(Count(test::ReadFile(records), "dir="), 3);
-    EXPECT_TRUE(terminal.SettingsRestored());
-  }
-  {
-    fs::remove(records);
-    Terminal terminal(args, scratch_.path(), env);
-    ASSERT_TRUE(terminal.WaitFor("Movie encoding completed successfully."));
-    terminal.Type("\x03");
-    ASSERT_TRUE(terminal.WaitFor("Would you like to exit now? [y/N]: ")) << terminal.screen();
-    terminal.Type("y");
-    EXPECT_EQ(terminal.Wait(), 1);
-    EXPECT_NE(terminal.screen().find("Aborted by user"), std::string::npos);
-    EXPECT_EQ(Count(test::ReadFile(records), "dir="), 1);
-    EXPECT_TRUE(terminal.SettingsRestored());
-  }
-}
-
-TEST_F(RunTest, CtrlCWhileTheEncoderRunsInterruptsIt) {
-  for (const char* name : {"a", "b"}) MakeJpgs(root() / name, 1, "jpg", "2021-03-04");
-  std::string log = (scratch_.path() / "run.log").string();
-  Terminal terminal({Binary("slidemill"), "-dir", root().string(), "-r", "-mencoder-path",
-                     Binary("test_encoder"), "-log-path", log},
-                    scratch_.path(), {"SLIDEMILL_TEST_ENCODER_SLEEP=20000"});
-  ASSERT_TRUE(terminal.WaitFor("Launching mencoder with this command:"));
-  usleep(300000);  // the encoder is running
-  auto started = std::chrono::steady_clock::now();
-  terminal.Type("\x03");
-  ASSERT_TRUE(terminal.WaitFor("Ctrl-C has been pressed.\r\nWould you like to exit now? [y/N]: "))
-      << terminal.screen();
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
-  terminal.Type("y");
-  EXPECT_EQ(terminal.Wait(), 1);
-  EXPECT_NE(test::ReadFile(log).find("\n    Aborted by user.\n"), std::string::npos);
-  EXPECT_TRUE(terminal.SettingsRestored());
-}
-
-TEST_F(RunTest, TerminalIsRestoredWhenTerminated) {
-  MakeJpgs(root() / "a", 1, "jpg", "2021-03-04");
-  for (bool during_encoder : {false, true}) {
-    std::vector<std::string> args = {Binary("slidemill"), "-dir", root().string(), "-r",
-                                     "-mencoder-path", Binary("test_encoder")};
-    std::vector<std::string> env;
-    if (during_encoder) {
-      env.push_back("SLIDEMILL_TEST_ENCODER_SLEEP=20000");
-    } else {
-      args.insert(args.end(), {"-sleep-time", "20000"});
-    }
-    Terminal terminal(args, scratch_.path(), env);
-    ASSERT_TRUE(terminal.WaitFor(during_encoder ? "Launching mencoder" : "completed successfully"));
-    usleep(300000);
-    terminal.Signal(SIGTERM);
-    EXPECT_EQ(terminal.Wait(), 128 + SIGTERM);
-    EXPECT_TRUE(terminal.SettingsRestored()) << during_encoder;
-  }
-}
-
-TEST_F(RunTest, HangUpDoesNotStopTheRun) {
-  for (const char* name : {"a", "b"}) MakeJpgs(root() / name, 1, "jpg", "2021-03-04");
-  std::string records = (scratch_.path() / "records").string();
-  Terminal terminal({Binary("slidemill"), "-dir", root().string(), "-r", "-mencoder-path",
-                     Binary("test_encoder"), "-sleep-time", "700"},
-                    scratch_.path(),
-                    {"SLIDEMILL_TEST_ENCODER_SLEEP=700", "SLIDEMILL_TEST_ENCODER_LOG=" + records});
-  ASSERT_TRUE(terminal.WaitFor("Launching mencoder"));
-  usleep(200000);
-  terminal.Signal(SIGHUP);  // while the encoder runs
-  ASSERT_TRUE(terminal.WaitFor("completed successfully"));
-  usleep(200000);
-  terminal.Signal(SIGHUP);  // during the pause between directories
-  EXPECT_EQ(terminal.Wait(), 0) << terminal.screen();
-  EXPECT_EQ(Count(test::ReadFile(records), "end\n"), 2);
-  EXPECT_TRUE(terminal.SettingsRestored());
+  for (const Row& row : rows) RunRow(row);
 }
 
 }  // namespace

@@ -4,220 +4,114 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ptrace.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <utmp.h>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cctype>
 #include <chrono>
+#include <cstring>
 
 #include "tests/test_support.h"
 
 namespace slidemill::test {
 namespace {
 
-namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
 
-int DecodeStatus(int status) {
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
-void ApplyEnvironment(const std::vector<std::string>& env) {
-  for (const std::string& entry : env) {
-    auto eq = entry.find('=');
-    if (eq == std::string::npos) {
-      unsetenv(entry.c_str());
-    } else {
-      setenv(entry.substr(0, eq).c_str(), entry.substr(eq + 1).c_str(), 1);
+// Steps the traced child from system call to system call until `ready`
+// holds, then sends SIGTERM and lets it go. False when the child ended first
+// (its wait status in `status`).
+bool TerminateWhen(pid_t child, const std::function<bool()>& ready, int& status) {
+  waitpid(child, &status, 0);  // stopped by its exec
+  ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  for (int pass = 0; ptrace(PTRACE_SYSCALL, child, nullptr, pass) == 0 &&
+                     waitpid(child, &status, 0) == child && WIFSTOPPED(status);) {
+    pass = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);  // hand signals on
+    if (pass == 0 && ready()) {
+      kill(child, SIGTERM);  // pending until it runs again
+      return ptrace(PTRACE_DETACH, child, nullptr, 0) == 0;
     }
   }
-}
-
-[[noreturn]] void Exec(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  execvp(argv[0], argv.data());
-  _exit(127);
+  return false;
 }
 
 }  // namespace
 
-std::string Binary(const char* name) { return TestExecutableDir() + name; }
-
-Result RunProgram(const std::vector<std::string>& args, const fs::path& cwd,
-                  const RunOptions& options) {
+Result RunProgram(const std::vector<std::string>& args, const std::filesystem::path& cwd,
+                  const std::vector<std::string>& env, const std::vector<std::string>& keys,
+                  uid_t user, const std::function<bool()>& terminate_when) {
   ScratchDir capture;
-  std::string out_path = (capture.path() / "out").string();
-  std::string err_path = (capture.path() / "err").string();
+  std::string out = capture.str() + "/out", err = capture.str() + "/err";
+  int master = -1, slave = -1, status = 0;
+  struct termios initial = {}, now = {};
+  struct winsize size = {40, 120, 0, 0};
+  if (!keys.empty() && openpty(&master, &slave, nullptr, nullptr, &size) == 0) {
+    tcgetattr(slave, &initial);  // before the program can change anything
+  }
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   pid_t child = fork();
   if (child == 0) {
-    setsid();  // no controlling terminal: /dev/tty cannot be opened
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (options.close_stdin) {
-      close(0);
+    if (master >= 0) {
+      close(master);
+      login_tty(slave);
     } else {
+      setsid();  // no controlling terminal: /dev/tty cannot be opened
       dup2(open("/dev/null", O_RDONLY), 0);
+      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     }
-    dup2(out, 1);
-    dup2(err, 2);
-    if (options.user != 0 && geteuid() == 0) {
-      if (setgid(options.user) != 0 || setuid(options.user) != 0) _exit(125);
-    }
-    ApplyEnvironment(options.env);
-    Exec(args);
-  }
-  int status = 0;
-  auto started = std::chrono::steady_clock::now();
-  auto deadline = started + std::chrono::seconds(options.timeout_seconds);
-  bool signalled = options.signal == 0;
-  while (waitpid(child, &status, WNOHANG) == 0) {
-    if (!signalled && std::chrono::steady_clock::now() >=
-                          started + std::chrono::milliseconds(options.signal_after_ms)) {
-      kill(child, options.signal);
-      signalled = true;
-    }
-    if (std::chrono::steady_clock::now() > deadline) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      return {-1, ReadFile(out_path), ReadFile(err_path)};
-    }
-    usleep(2000);
-  }
-  return {DecodeStatus(status), ReadFile(out_path), ReadFile(err_path)};
-}
-
-Terminal::Terminal(const std::vector<std::string>& args, const fs::path& cwd,
-                   const std::vector<std::string>& env) {
-  struct winsize size = {40, 120, 0, 0};
-  int slave = -1;
-  openpty(&master_, &slave, nullptr, nullptr, &size);
-  tcgetattr(slave, &initial_);  // before the program can change anything
-  child_ = fork();
-  if (child_ == 0) {
-    close(master_);
-    login_tty(slave);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    ApplyEnvironment(env);
-    Exec(args);
+    if (user != 0 && geteuid() == 0 && (setgid(user) != 0 || setuid(user) != 0)) _exit(125);
+    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+    if (terminate_when) ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    if (chdir(cwd.c_str()) == 0) execvp(argv[0], argv.data());
+    _exit(127);
   }
   close(slave);
-}
-
-Terminal::~Terminal() {
-  if (child_ > 0 && !exited_) {
-    kill(child_, SIGKILL);
-    waitpid(child_, nullptr, 0);
-  }
-  if (master_ >= 0) close(master_);
-}
-
-bool Terminal::WaitFor(const std::string& text, int seconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (screen_.find(text, consumed_) == std::string::npos) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    ReadSome(100);
-  }
-  consumed_ = screen_.find(text, consumed_) + text.size();
-  return true;
-}
-
-void Terminal::Type(const std::string& keys) {
-  ssize_t ignored = write(master_, keys.data(), keys.size());
-  (void)ignored;
-}
-
-int Terminal::Wait(int seconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  int status = 0;
-  while (waitpid(child_, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) return -1;
-    ReadSome(50);
-  }
-  while (ReadSome(50)) {
-  }
-  exited_ = true;
-  return DecodeStatus(status);
-}
-
-void Terminal::Signal(int sig) { kill(child_, sig); }
-
-bool Terminal::SettingsRestored() const {
-  struct termios now;
-  tcgetattr(master_, &now);
-  return now.c_iflag == initial_.c_iflag && now.c_oflag == initial_.c_oflag &&
-         now.c_cflag == initial_.c_cflag && now.c_lflag == initial_.c_lflag &&
-         std::equal(now.c_cc, now.c_cc + NCCS, initial_.c_cc);
-}
-
-bool Terminal::ReadSome(int timeout_ms) {
-  struct pollfd wait = {master_, POLLIN, 0};
-  if (poll(&wait, 1, timeout_ms) <= 0) return false;
-  char buffer[4096];
-  ssize_t n = read(master_, buffer, sizeof buffer);
-  if (n <= 0) return false;
-  screen_.append(buffer, static_cast<std::size_t>(n));
-  return true;
-}
-
-void MakeJpgs(const fs::path& dir, int count, const std::string& ext, const std::string& date) {
-  fs::create_directories(dir);
-  Result made = RunProgram({"ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
-                            "color=c=0x202020:s=160x120:r=1", "-frames:v", std::to_string(count),
-                            (dir / ("photo_%03d." + ext)).string()},
-                           dir);
-  ASSERT_EQ(made.status, 0) << "ffmpeg: " << made.err;
-  for (const auto& entry : fs::directory_iterator(dir)) {
-    if (entry.path().extension() == "." + ext) {
-      Result touched = RunProgram({"touch", "-d", date + " 12:00 UTC", entry.path().string()}, dir);
-      ASSERT_EQ(touched.status, 0);
+  Result result;
+  auto read_some = [&](int timeout_ms) {
+    struct pollfd wait = {master, POLLIN, 0};
+    char buffer[4096];
+    ssize_t n = poll(&wait, 1, timeout_ms) > 0 ? read(master, buffer, sizeof buffer) : 0;
+    if (n > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+    return n > 0;
+  };
+  auto deadline = Clock::now() + 120s;
+  std::size_t seen = 0;
+  for (const std::string& step : keys) {
+    std::string arg = step.substr(1);
+    for (auto until = Clock::now() + 10s; step[0] == '?' && Clock::now() < until &&
+                                          result.out.find(arg, seen) == std::string::npos;) {
+      read_some(100);
     }
-  }
-}
-
-std::string Probe(const fs::path& video, const std::string& entry) {
-  Result probed = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
-                              "-show_entries", "stream=" + entry, "-of", "default=nw=1:nk=1",
-                              video.string()},
-                             video.parent_path());
-  std::string value = probed.out;
-  while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-  return value;
-}
-
-std::string MaskStamps(const std::string& log) {
-  const std::string shape = "00-00-0000 00:00:00 ";
-  std::string masked;
-  std::size_t start = 0;
-  while (start < log.size()) {
-    std::size_t end = log.find('\n', start);
-    end = end == std::string::npos ? log.size() : end + 1;
-    std::string line = log.substr(start, end - start);
-    bool stamped = line.size() > shape.size();
-    for (std::size_t i = 0; stamped && i < shape.size(); ++i) {
-      stamped = shape[i] == '0' ? std::isdigit(static_cast<unsigned char>(line[i])) != 0
-                                : line[i] == shape[i];
+    if (step[0] == '?' && (seen = result.out.find(arg, seen)) == std::string::npos) {
+      result.err = "never saw " + arg;
+      deadline = Clock::now();
+      break;
     }
-    masked += stamped ? "<stamp> " + line.substr(shape.size()) : line;
-    start = end;
+    if (step[0] == '?') seen += arg.size();
+    if (step[0] == '>' && write(master, arg.data(), arg.size()) < 0) break;
+    if (step[0] == '!') kill(child, std::stoi(arg));
+    if (step[0] == '~') usleep(std::stoi(arg) * 1000);
   }
-  return masked;
-}
-
-int Count(const std::string& text, const std::string& needle) {
-  int count = 0;
-  for (std::size_t at = text.find(needle); at != std::string::npos;
-       at = text.find(needle, at + needle.size())) {
-    ++count;
+  bool ended = terminate_when && !TerminateWhen(child, terminate_when, status);
+  while (!ended && waitpid(child, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) kill(child, SIGKILL);
+    if (master < 0 || !read_some(50)) usleep(2000);
   }
-  return count;
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status) && WTERMSIG(status) != SIGKILL) result.status = 128 + WTERMSIG(status);
+  if (master < 0) return {result.status, ReadFile(out), ReadFile(err)};
+  while (read_some(50)) {
+  }
+  result.terminal_restored =
+      tcgetattr(master, &now) == 0 && std::memcmp(&now, &initial, sizeof now) == 0;
+  close(master);
+  return result;
 }
 
 }  // namespace slidemill::test
