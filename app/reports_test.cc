@@ -35,7 +35,7 @@ TEST(ReportsTest, SettingsReportByteForByteWithItsColours) {
 
 // The usage text's frame and colours; each option is one line, its name in
 // the emphasis colour and its description in normal text.
-TEST(ReportsTest, UsageShape) {
+TEST(ReportsTest, UsageShapeAndVersion) {
   test::FakePlatform platform;
   Output output(platform);
   PrintUsage(output);
@@ -54,14 +54,9 @@ TEST(ReportsTest, UsageShape) {
   EXPECT_NE(text.find("\r\n\r\n<11>Has this program helped you?\r\n"), std::string::npos);
   EXPECT_TRUE(text.ends_with("\r\n<7>Visit: the Slidemill repository and its issue tracker\r\n<7>"));
   EXPECT_EQ(platform.err, "");
-}
-
-TEST(ReportsTest, VersionIsTheNumberAlone) {
-  test::FakePlatform platform;
-  platform.line_end = "\n";
-  Output output(platform);
-  PrintVersion(output);
-  EXPECT_EQ(platform.transcript, "1.00\n");
+  platform.transcript.clear();
+  PrintVersion(output);  // the number alone
+  EXPECT_EQ(platform.transcript, "1.00\r\n");
 }
 
 }  // namespace
