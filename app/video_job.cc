@@ -149,16 +149,20 @@ std::string VideoName(const Settings& settings, const std::string& encoder,
   return Joined(FillTemplate("{VideoFilename}", settings, encoder, font_file, dir));
 }
 
-void VideoJob::Announce(const std::string& dir) {
+void VideoJob::Block(std::string_view heading, TextColor color, std::string_view text) {
   output_.ConsoleLineEnd();
   output_.SetTextColor(TextColor::kSuccess);
-  output_.ConsoleWrite("Changing to this directory:");
+  output_.ConsoleWrite(heading);
   output_.ConsoleLineEnd();
+  output_.ConsoleLineEnd();
+  output_.SetTextColor(color);
+  output_.ConsoleWrite(text);
   output_.ConsoleLineEnd();
   output_.SetTextColor(TextColor::kNormal);
-  output_.ConsoleWrite(dir);
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(TextColor::kNormal);
+}
+
+void VideoJob::Announce(const std::string& dir) {
+  Block("Changing to this directory:", TextColor::kNormal, dir);
   output_.WriteLog(dir);
 }
 
@@ -216,15 +220,8 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
 
 ChildOutcome VideoJob::RunEncoder(const std::vector<CommandArgument>& arguments,
                                   const std::string& dir) {
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(TextColor::kSuccess);
-  output_.ConsoleWrite("Launching mencoder with this command:");
-  output_.ConsoleLineEnd();
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(TextColor::kEmphasis);
-  output_.ConsoleWrite(platform_.ShownCommandLine(arguments));
-  output_.ConsoleLineEnd();
-  output_.SetTextColor(TextColor::kNormal);
+  Block("Launching mencoder with this command:", TextColor::kEmphasis,
+        platform_.ShownCommandLine(arguments));
   output_.ConsoleLineEnd();
 
   ++videos_tried_;

@@ -65,6 +65,8 @@ class VideoJob {
     std::string video;
   };
 
+  // A green heading, a blank line, then the text in its colour.
+  void Block(std::string_view heading, TextColor color, std::string_view text);
   void Announce(const std::string& dir);
   // The name of the directory's first JPG: not a directory, not hidden or a
   // system file; "" when there is none.
