@@ -42,19 +42,17 @@ TEST(VideoJobTest, EncoderOutcomes) {
   auto ask = [](std::string blank, std::string notice) {
     return "<15>\r\n" + blank + notice + " has been pressed.\r\nWould you like to exit now? [y/N]: <7>";
   };
-  std::string no_video = "The encoder reported success but made no video.";
-  std::string gone = "The encoder was not started: this directory cannot be entered (gone).";
+  const std::string no_video = "The encoder reported success but made no video.",
+                    gone = "The encoder was not started: this directory cannot be entered (gone).";
   struct Case {
     ChildOutcome outcome;
     std::string key, log, console;
     int32_t error;
     bool paused = false, made = false;
   } cases[] = {
-      {{}, "", "Encoding complete.", "\r\n<10>Movie encoding completed successfully.\r\n<7>", 0,
-       true, true},
+      {{}, "", "Encoding complete.", "\r\n<10>Movie encoding completed successfully.\r\n<7>", 0, true, true},
       {{}, "", no_video, red(no_video), 0, true},
-      {{Kind::kExited, 4294967295u, ""}, "", "Mencoder exited with an error code: 4294967295", "", 0,
-       true},
+      {{Kind::kExited, 4294967295u, ""}, "", "Mencoder exited with an error code: 4294967295", "", 0, true},
       {{Kind::kKilled, 11, ""}, "", "Mencoder exited with an error code: 139", "", 0, true},
       // Only Y or y at the prompt means yes; Ctrl-C there is a key like any other.
       {{Kind::kCtrlC, 0, ""}, "\x03", "Aborted by user.", ask("", "Ctrl-C"), 0, true},

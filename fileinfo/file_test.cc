@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "tests/fake_platform.h"
 #include "tests/test_support.h"
 
@@ -12,38 +10,34 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Each step runs one member and answers what it answered; then come the
-// error code and info, and whether the object holds a file.
 TEST(FileTest, ErrorStateFollowsEveryMember) {
   test::ScratchDir scratch;
   const std::string present = scratch.WriteFile("a.jpg").string(), gone = "no-such.jpg";
   DirData record;
-  const std::pair<std::function<std::string(cFile&)>, std::string> steps[] = {
-      {[](cFile&) { return ""; }, " 0: 0"},  // a new object is empty and clean
-      {[](cFile& f) { return f.PATH(); }, " 1: 0"},
-      {[&](cFile& f) { return f.FILE(gone), ""; }, " 1:no-such.jpg 0"},
-      {[](cFile& f) { return f.YEAR(2, 0) + f.PATH(); }, " 1:no-such.jpg 0"},
-      {[](cFile& f) { return std::to_string(f.SIZE()); }, "-1 1:no-such.jpg 0"},
-      {[](cFile& f) { return f.FILE_DD() ? "record" : ""; }, "record 1:no-such.jpg 0"},
-      {[&](cFile& f) { return f.NEW(present), ""; }, " 0: 1"},
-      {[](cFile& f) { return f.YEAR(0, 0); }, " 2:WhichDate 1"},
-      {[](cFile& f) { return f.MINUTE(4, 9); }, " 2:WhichDate 1"},  // both bad: WhichDate first
-      {[](cFile& f) { return f.MINUTE(2, 3); }, " 2:ReturnFormat 1"},
-      {[](cFile& f) { return f.SECOND(2, -1); }, " 2:ReturnFormat 1"},
-      {[](cFile& f) { return f.YEAR(1, 3); }, " 2:ReturnFormat 1"},
-      {[](cFile& f) { return f.DAY(2, 0).empty() ? "" : "day"; }, "day 0: 1"},
-      {[](cFile& f) { return f.FILE_SETBY_DD(nullptr, "x"), ""; }, " 2:PDirData 1"},
-      {[](cFile& f) { return f.PATH().empty() ? "" : "path"; }, "path 0: 1"},
-      {[&](cFile& f) { return f.FILE(gone), f.NAME(); }, " 1:no-such.jpg 0"},
-      {[&](cFile& f) { return f.FILE_SETBY_DD(&record, "C:\\x\\y.jpg"), ""; }, " 0: 1"},
+  cFile f;
+  // What one member answered, then the error code and info, and whether the
+  // object holds a file.
+  auto after = [&](const std::string& answer) {
+    EXPECT_EQ(f.ERR_IS() + f.ERRMSG().empty(), f.ERRCODE() == 0 ? 1 : -1);
+    return answer + " " + std::to_string(f.ERRCODE()) + ":" + f.ERRINFO() + " " + std::to_string(f.FILE_ISVALID());
   };
-  cFile file;
-  for (const auto& [run, expected] : steps) {
-    std::string answer = run(file);
-    EXPECT_EQ(file.ERR_IS() + file.ERRMSG().empty(), file.ERRCODE() == 0 ? 1 : -1);
-    EXPECT_EQ(answer + " " + std::to_string(file.ERRCODE()) + ":" + file.ERRINFO() + " " +
-                  std::to_string(file.FILE_ISVALID()), expected);
-  }
+  EXPECT_EQ(after(""), " 0: 0");  // a new object is empty and clean
+  EXPECT_EQ(after(f.PATH()), " 1: 0");
+  EXPECT_EQ(after((f.FILE(gone), "")), " 1:no-such.jpg 0");
+  EXPECT_EQ(after(f.YEAR(2, 0) + f.PATH()), " 1:no-such.jpg 0");
+  EXPECT_EQ(after(std::to_string(f.SIZE())), "-1 1:no-such.jpg 0");
+  EXPECT_EQ(after(f.FILE_DD() ? "record" : ""), "record 1:no-such.jpg 0");
+  EXPECT_EQ(after((f.NEW(present), "")), " 0: 1");
+  EXPECT_EQ(after(f.YEAR(0, 0)), " 2:WhichDate 1");
+  EXPECT_EQ(after(f.MINUTE(4, 9)), " 2:WhichDate 1");  // both bad: WhichDate first
+  EXPECT_EQ(after(f.MINUTE(2, 3)), " 2:ReturnFormat 1");
+  EXPECT_EQ(after(f.SECOND(2, -1)), " 2:ReturnFormat 1");
+  EXPECT_EQ(after(f.YEAR(1, 3)), " 2:ReturnFormat 1");
+  EXPECT_EQ(after(f.DAY(2, 0).empty() ? "" : "day"), "day 0: 1");
+  EXPECT_EQ(after((f.FILE_SETBY_DD(nullptr, "x"), "")), " 2:PDirData 1");
+  EXPECT_EQ(after(f.PATH().empty() ? "" : "path"), "path 0: 1");
+  EXPECT_EQ(after((f.FILE(gone), f.NAME())), " 1:no-such.jpg 0");
+  EXPECT_EQ(after((f.FILE_SETBY_DD(&record, "C:\\x\\y.jpg"), "")), " 0: 1");
 }
 
 // Only the literal lookup: what a pattern would find is left out.
@@ -61,15 +55,14 @@ TEST(FileTest, PartsSizeDatesAndPatternsOfRealFiles) {
   scratch.WriteFile("notes.txt");
   cFile file;
   file.FILE(jpg.string());
-  EXPECT_EQ(file.PATH() + "|" + file.DIR(), jpg.string() + "|" + jpg.parent_path().string());
-  EXPECT_EQ(file.TITLE() + "|" + file.EXT() + "|" + file.NAME() + "|" + file.FILE_DD()->name +
-                "|" + std::to_string(file.SIZE()), "img01|jpg|img01.jpg|img01.jpg|4");
-  std::vector<std::string> parts = {
-      file.DAY(2, 0),   file.MONTH(2, 0), file.YEAR(2, 0),   file.YEAR(2, 1),  file.MONTH(2, 2),
-      file.MONTH(2, 3), file.MONTH(2, 4), file.DAY(2, 2),    file.DAY(2, 3),   file.DAY(2, 4),
+  EXPECT_EQ(file.PATH() + "|" + file.DIR() + "|" + file.TITLE() + "|" + file.EXT() + "|" + file.NAME() + "|" +
+                file.FILE_DD()->name + "|" + std::to_string(file.SIZE()),
+            jpg.string() + "|" + jpg.parent_path().string() + "|img01|jpg|img01.jpg|img01.jpg|4");
+  std::vector<std::string> parts = {file.DAY(2, 0), file.MONTH(2, 0), file.YEAR(2, 0), file.YEAR(2, 1),
+      file.MONTH(2, 2), file.MONTH(2, 3), file.MONTH(2, 4), file.DAY(2, 2), file.DAY(2, 3), file.DAY(2, 4),
       file.MINUTE(2, 0), file.MINUTE(2, 2), file.SECOND(2, 2), file.MERIDIAN(2, 0).substr(1)};
-  EXPECT_EQ(parts, (std::vector<std::string>{"5", "3", "2009", "09", "03", "Mar", "March", "05",
-                                             "Thu", "Thursday", "0", "00", "00", "M"}));
+  EXPECT_EQ(parts, (std::vector<std::string>{"5", "3", "2009", "09", "03", "Mar", "March", "05", "Thu",
+                                             "Thursday", "0", "00", "00", "M"}));
   // The lists were made when the file was set; a later change is not seen.
   test::SetModified(jpg, "2010-04-06");
   std::string before = file.YEAR(2, 0);

@@ -6,28 +6,22 @@ namespace slidemill {
 namespace {
 
 TEST(PathPartsTest, DirTitleExtAndNameOnBothSystems) {
+  const PathRules &win = kWindowsPathRules, &posix = kPosixPathRules;
   const struct {
     const PathRules& rules;
-    const char* path;
-    const char* parts;  // dir|title|ext|name
+    const char *path, *parts;  // dir|title|ext|name
   } cases[] = {
-      {kWindowsPathRules, "C:\\photos\\trip.2019\\img01.jpg",
-       "C:\\photos\\trip.2019|img01|jpg|img01.jpg"},
-      {kWindowsPathRules, "C:\\photos\\archive.tar.gz", "C:\\photos|archive.tar|gz|archive.tar.gz"},
-      {kWindowsPathRules, "C:\\photos\\README", "C:\\photos|README||README"},
-      {kWindowsPathRules, "C:\\photos\\.profile", "C:\\photos||profile|.profile"},
-      {kWindowsPathRules, "C:\\photos\\name.", "C:\\photos|name||name."},
-      {kWindowsPathRules, "C:\\photos\\", "C:\\photos|||"},
-      {kWindowsPathRules, "img.jpg", "|img|jpg|img.jpg"},
-      {kWindowsPathRules, "C:img.jpg", "C:|img|jpg|img.jpg"},
-      {kWindowsPathRules, "\\\\host\\share\\img.jpg", "host\\share|img|jpg|img.jpg"},
-      {kWindowsPathRules, "C:/photos/img.jpg", "C:|/photos/img|jpg|/photos/img.jpg"},
-      {kWindowsPathRules, "", "|||"},
-      {kPosixPathRules, "/photos/trip.2019/img01.jpg", "/photos/trip.2019|img01|jpg|img01.jpg"},
-      {kPosixPathRules, "/photos/", "/photos|||"},
-      {kPosixPathRules, "/img.jpg", "/|img|jpg|img.jpg"},  // an absolute path stays absolute
-      {kPosixPathRules, "//host/share/img.jpg", "//host/share|img|jpg|img.jpg"},
-      {kPosixPathRules, "C:\\photos\\img.jpg", "|C:\\photos\\img|jpg|C:\\photos\\img.jpg"},
+      {win, "C:\\photos\\trip.2019\\img01.jpg", "C:\\photos\\trip.2019|img01|jpg|img01.jpg"},
+      {win, "C:\\p\\archive.tar.gz", "C:\\p|archive.tar|gz|archive.tar.gz"},
+      {win, "C:\\p\\README", "C:\\p|README||README"}, {win, "C:\\p\\.profile", "C:\\p||profile|.profile"},
+      {win, "C:\\p\\name.", "C:\\p|name||name."}, {win, "C:\\p\\", "C:\\p|||"},
+      {win, "img.jpg", "|img|jpg|img.jpg"}, {win, "C:img.jpg", "C:|img|jpg|img.jpg"},
+      {win, "\\\\host\\share\\img.jpg", "host\\share|img|jpg|img.jpg"}, {win, "", "|||"},
+      {win, "C:/p/img.jpg", "C:|/p/img|jpg|/p/img.jpg"}, {posix, "/p/", "/p|||"},
+      {posix, "/photos/trip.2019/img01.jpg", "/photos/trip.2019|img01|jpg|img01.jpg"},
+      {posix, "/img.jpg", "/|img|jpg|img.jpg"},  // an absolute path stays absolute
+      {posix, "//host/share/img.jpg", "//host/share|img|jpg|img.jpg"},
+      {posix, "C:\\p\\img.jpg", "|C:\\p\\img|jpg|C:\\p\\img.jpg"},
   };
   for (const auto& c : cases) {
     PathParts p = SplitPathParts(c.path, c.rules);

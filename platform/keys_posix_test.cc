@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <deque>
-
 #include "platform/keys.h"
 #include "platform/posix_internal.h"
 
@@ -22,13 +20,8 @@ TEST(KeyDecoderTest, BytesAndEscapeSequences) {
       {"\x1b[1", {}},                                // cut short: nothing stray
   };
   for (const auto& [bytes, keys] : cases) {
-    std::deque<int> pending(bytes.begin(), bytes.end());
-    KeyDecoder decoder([&pending](int) {
-      if (pending.empty()) return -1;
-      int byte = static_cast<unsigned char>(pending.front());
-      pending.pop_front();
-      return byte;
-    });
+    size_t at = 0;
+    KeyDecoder decoder([&](int) { return at < bytes.size() ? static_cast<unsigned char>(bytes[at++]) : -1; });
     std::vector<std::string> decoded;
     for (std::string key; !(key = decoder.Next()).empty();) decoded.push_back(key);
     EXPECT_EQ(decoded, keys) << testing::PrintToString(bytes);

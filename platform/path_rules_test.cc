@@ -5,31 +5,26 @@
 namespace slidemill {
 namespace {
 
-TEST(PathRulesTest, TrimKeepsRootsAndLeadingSeparators) {
+// Trimming keeps roots and leading separators; joining a name adds one
+// separator only where none ends the directory.
+TEST(PathRulesTest, TrimAndJoin) {
   const PathRules &win = kWindowsPathRules, &posix = kPosixPathRules;
   const struct {
     const PathRules& rules;
-    const char *path, *trimmed;
+    const char *path, *trimmed, *joined;
   } cases[] = {
-      {win, "C:\\photos\\", "C:\\photos"}, {win, "C:\\photos/", "C:\\photos"},
-      {win, "C:\\photos\\\\", "C:\\photos"}, {win, "C:\\photos", "C:\\photos"},
-      {win, "\\\\host\\share\\", "\\\\host\\share"}, {win, "C:\\", "C:\\"}, {win, "c:/", "c:/"},
-      {win, "C:", "C:"}, {win, "\\\\", "\\"}, {win, "", ""},
-      {posix, "/home/me/", "/home/me"}, {posix, "/", "/"}, {posix, "///", "/"},
-      {posix, "photos\\", "photos\\"},  // a backslash is a name byte
-      {posix, "C:/", "C:"},             // and there are no drives
+      {win, "C:\\photos\\", "C:\\photos", "C:\\photos\\x"}, {win, "C:\\", "C:\\", "C:\\x"},
+      {win, "C:\\photos/", "C:\\photos", "C:\\photos/x"}, {win, "c:/", "c:/", "c:/x"},
+      {win, "C:\\photos\\\\", "C:\\photos", "C:\\photos\\\\x"}, {win, "C:", "C:", "C:\\x"},
+      {win, "\\\\host\\share\\", "\\\\host\\share", "\\\\host\\share\\x"}, {win, "\\\\", "\\", "\\\\x"},
+      {win, "", "", "\\x"}, {posix, "/home/me/", "/home/me", "/home/me/x"}, {posix, "/", "/", "/x"},
+      {posix, "///", "/", "///x"}, {posix, "C:/", "C:", "C:/x"},  // no drives on POSIX
+      {posix, "photos\\", "photos\\", "photos\\/x"},              // and a backslash is a name byte
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TrimTrailingSeparators(c.path, c.rules), c.trimmed) << c.path;
+    EXPECT_EQ(JoinPath(c.path, "x", c.rules), c.joined) << c.path;
   }
-}
-
-TEST(PathRulesTest, JoinUsesOneSeparator) {
-  EXPECT_EQ(JoinPath("C:\\photos", "a.jpg", kWindowsPathRules), "C:\\photos\\a.jpg");
-  EXPECT_EQ(JoinPath("C:\\", "a.jpg", kWindowsPathRules), "C:\\a.jpg");
-  EXPECT_EQ(JoinPath("", "verdana.ttf", kWindowsPathRules), "\\verdana.ttf");
-  EXPECT_EQ(JoinPath("/", "home", kPosixPathRules), "/home");
-  EXPECT_EQ(JoinPath("a\\", "b", kPosixPathRules), "a\\/b");
 }
 
 }  // namespace
