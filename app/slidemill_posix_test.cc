@@ -3,12 +3,23 @@
 // records where and with what it ran; a few rows use the real encoder, whose
 // videos ffprobe checks, and some drive the program on a pseudo-terminal.
 // Every run has a time limit: a hang fails its row instead of the suite.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/mount.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utmp.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -16,17 +27,120 @@
 #include <regex>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
-#include "tests/program_posix.h"
 #include "tests/test_support.h"
 
 namespace slidemill {
 namespace {
 
 namespace fs = std::filesystem;
-using test::RunProgram;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+struct Result {
+  int status = -1;  // exit status, or 128 + the signal (SIGALRM after 120 s)
+  std::string out;  // on a terminal: all it showed
+  std::string err;  // on a terminal: the step of `keys` that never came about
+  bool terminal_restored = false;
+};
+
+// Steps the traced child from system call to system call until `ready`
+// holds, then sends SIGTERM and lets it go. False when the child ended first
+// (its wait status in `status`).
+bool TerminateWhen(pid_t child, const std::function<bool()>& ready, int& status) {
+  waitpid(child, &status, 0);  // stopped by its exec
+  ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+  for (int pass = 0; ptrace(PTRACE_SYSCALL, child, nullptr, pass) == 0 &&
+                     waitpid(child, &status, 0) == child && WIFSTOPPED(status);) {
+    pass = WSTOPSIG(status) == (SIGTRAP | 0x80) ? 0 : WSTOPSIG(status);  // hand signals on
+    if (pass == 0 && ready()) {
+      kill(child, SIGTERM);  // pending until it runs again
+      return ptrace(PTRACE_DETACH, child, nullptr, 0) == 0;
+    }
+  }
+  return false;
+}
+
+// Runs a program in `cwd` with `env` ("NAME=value" each) added.
+// Without `keys` it has no terminal (a new session, standard input from
+// /dev/null) and its output is captured. With `keys` it runs on a
+// pseudo-terminal, one step after another: "?text" waits (10 s at most) for
+// the text after what earlier waits found, ">text" types, "!n" sends signal
+// n, "~n" pauses n milliseconds.
+// `user`, when not 0 and running as root, is who runs it.
+// `terminate_when` is asked at each system call of the program until it
+// holds; then the program gets SIGTERM, so the signal arrives at a known point.
+Result RunProgram(const std::vector<std::string>& args, const fs::path& cwd,
+                  const std::vector<std::string>& env = {}, const std::vector<std::string>& keys = {},
+                  uid_t user = 0, const std::function<bool()>& terminate_when = nullptr) {
+  test::ScratchDir capture;
+  std::string out = capture.str() + "/out", err = capture.str() + "/err";
+  int master = -1, slave = -1, status = 0;
+  termios initial = {}, now = {};
+  winsize size = {40, 120, 0, 0};
+  if (!keys.empty() && openpty(&master, &slave, nullptr, nullptr, &size) == 0) {
+    tcgetattr(slave, &initial);  // before the program can change anything
+  }
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  pid_t child = fork();
+  if (child == 0) {
+    if (master >= 0) {
+      close(master);
+      login_tty(slave);
+    } else {
+      setsid();  // no controlling terminal: /dev/tty cannot be opened
+      dup2(open("/dev/null", O_RDONLY), 0);
+      dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      dup2(open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    }
+    if (user != 0 && geteuid() == 0 && (setgid(user) != 0 || setuid(user) != 0)) _exit(125);
+    for (const std::string& entry : env) putenv(const_cast<char*>(entry.c_str()));
+    if (terminate_when) ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+    alarm(120);  // outlives the exec
+    if (chdir(cwd.c_str()) == 0) execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(slave);
+  Result result;
+  auto read_some = [&](int timeout_ms) {
+    pollfd wait = {master, POLLIN, 0};
+    char buffer[4096];
+    ssize_t n = poll(&wait, 1, timeout_ms) > 0 ? read(master, buffer, sizeof buffer) : 0;
+    if (n > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+    return n > 0;
+  };
+  std::size_t seen = 0;
+  for (const std::string& step : keys) {
+    std::string arg = step.substr(1);
+    for (auto until = Clock::now() + 10s; step[0] == '?' && Clock::now() < until &&
+                                          result.out.find(arg, seen) == std::string::npos;) {
+      read_some(100);
+    }
+    if (step[0] == '?' && (seen = result.out.find(arg, seen)) == std::string::npos) {
+      result.err = "never saw " + arg;
+      kill(child, SIGKILL);
+      break;
+    }
+    if (step[0] == '?') seen += arg.size();
+    if (step[0] == '>' && write(master, arg.data(), arg.size()) < 0) break;
+    if (step[0] == '!') kill(child, std::stoi(arg));
+    if (step[0] == '~') usleep(std::stoi(arg) * 1000);
+  }
+  bool ended = terminate_when && !TerminateWhen(child, terminate_when, status);
+  while (!ended && waitpid(child, &status, master < 0 ? 0 : WNOHANG) == 0) read_some(50);
+  if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.status = 128 + WTERMSIG(status);
+  if (master < 0) return {result.status, test::ReadFile(out), test::ReadFile(err)};
+  while (read_some(50)) {
+  }
+  result.terminal_restored =
+      tcgetattr(master, &now) == 0 && std::memcmp(&now, &initial, sizeof now) == 0;
+  close(master);
+  return result;
+}
 
 // kAsNobody: as "nobody" when running as root, who may write anything.
 // kFullDisk: the root is a small file system, full.
@@ -42,14 +156,13 @@ struct Row {
   std::vector<std::string> tree{};
   // After "slidemill -r -dir {S}/photos -mencoder-path <stand-in>" (no
   // stand-in with the real encoder); a -dir here is the one that counts.
-  std::vector<std::string> args{};
-  std::vector<std::string> env{};
+  std::vector<std::string> args{}, env{};
   int status = 0;
   std::string err{};
   // The directories the stand-in ran in, once each, under the root; text
   // after a name goes on with that run's record (its arguments).
   std::vector<std::string> runs{};
-  std::vector<std::pair<int, std::string>> out{};  // how often each text shows
+  std::vector<std::string> out{};  // texts shown once each
   // Under the root: "p" exists, "!p" does not, "p=bytes" holds them, "p~text"
   // is a title file of that text, "p#codec,rate,frames" a video of those,
   // "p^" a video whose fourth frame has its title drawn at the bottom.
@@ -99,8 +212,9 @@ void Make(const fs::path& root, const std::string& entry) {
 
 void CheckFile(const fs::path& root, const std::string& want) {
   auto [name, kind, expected] = Split(want, "=~#^");
-  std::string path = (root / name.substr(name[0] == '!')).string(), got, pixels;
-  if (kind == '=' || kind == '~') got = test::ReadFile(path);
+  std::string path = (root / name.substr(name[0] == '!')).string(), got = test::ReadFile(path);
+  if (kind == 0) got = fs::exists(path) ? "present" : "absent";
+  if (kind == 0) expected = name[0] == '!' ? "absent" : "present";
   if (kind == '~') expected = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + expected + "\r\n";
   if (kind == '#') {
     got = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-of",
@@ -109,18 +223,15 @@ void CheckFile(const fs::path& root, const std::string& want) {
     expected += "\n";
   }
   if (kind == '^') {  // titles are drawn from the third frame on
-    pixels = RunProgram({"ffmpeg", "-loglevel", "error", "-i", path, "-vf", "select=eq(n\\,3)",
-                         "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"}, "/").out;
-    auto bright = [](const std::string& part) {
-      return std::ranges::count_if(part, [](unsigned char c) { return c > 180; });
+    std::string px = RunProgram({"ffmpeg", "-v", "error", "-i", path, "-vf", "select=eq(n\\,3)",
+                                 "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"}, "/").out;
+    std::size_t third = px.size() / 3;
+    auto bright = [&](std::size_t at) {
+      return std::ranges::count_if(px.substr(at, third), [](unsigned char c) { return c > 180; });
     };
-    std::size_t third = pixels.size() / 3;
     expected = "bright at the bottom only";
-    bool titled = bright(pixels.substr(2 * third)) > 30 && bright(pixels.substr(0, third)) == 0;
-    got = titled ? expected : "";
+    got = bright(2 * third) > 30 && bright(0) == 0 ? expected : "";
   }
-  if (kind == 0) got = fs::exists(path) ? "present" : "absent";
-  if (kind == 0) expected = name[0] == '!' ? "absent" : "present";
   EXPECT_EQ(got, expected) << want;
 }
 
@@ -140,19 +251,17 @@ void RunRow(const Row& row) {
   const std::string bin = test::TestExecutableDir();
   std::vector<std::string> runs = row.runs, args = {bin + "slidemill", "-r", "-dir", root.string()};
   if (row.make) std::ranges::copy(row.make(root), std::back_inserter(runs));
-  std::ofstream filler(row.how == kFullDisk ? root / "filler" : "");  // fills the small disk
-  while (filler << std::string(4096, 'f') << std::flush) {
+  // Fills the small disk; closed at once, or it could not be unmounted.
+  for (std::ofstream fill(row.how == kFullDisk ? root / "filler" : ""); fill << std::string(4096, 'f');) {
   }
-  filler.close();  // or the small file system could not be unmounted
   if (row.how != kRealEncoder) args.insert(args.end(), {"-mencoder-path", bin + "test_encoder"});
   std::vector<std::string> env = {sub("SLIDEMILL_TEST_ENCODER_LOG={S}/records")};
   std::ranges::transform(row.args, std::back_inserter(args), sub);
   std::ranges::transform(row.env, std::back_inserter(env), sub);
   std::function<bool()> in_title_write = [&] { return HasTemporary(root); };
 
-  test::Result run = RunProgram(args, scratch.path(), env, row.keys,
-                                row.how == kAsNobody ? 65534 : 0,
-                                row.how == kTermInTitleWrite ? in_title_write : nullptr);
+  Result run = RunProgram(args, scratch.path(), env, row.keys, row.how == kAsNobody ? 65534 : 0,
+                          row.how == kTermInTitleWrite ? in_title_write : nullptr);
   EXPECT_EQ(run.status, row.status) << run.err << run.out.substr(0, 4000);
   EXPECT_EQ(row.how == kRealEncoder && row.err.empty() ? "" : run.err, row.err);  // mencoder talks
   EXPECT_TRUE(row.keys.empty() ? run.out.find('\x1b') == std::string::npos : run.terminal_restored)
@@ -162,7 +271,7 @@ void RunRow(const Row& row) {
   for (const std::string& dir : runs) {
     EXPECT_EQ(Count(recorded, "dir=" + root.string() + "/" + sub(dir) + "\n"), 1) << recorded;
   }
-  for (const auto& [times, text] : row.out) EXPECT_EQ(Count(run.out, text), times) << text;
+  for (const std::string& text : row.out) EXPECT_EQ(Count(run.out, text), 1) << text;
   for (const std::string& file : row.files) CheckFile(root, sub(file));
   const std::regex stamp(R"((^|\n)\d\d-\d\d-\d{4} \d\d:\d\d:\d\d )");
   std::string log = std::regex_replace(test::ReadFile(scratch.path() / "run.log"), stamp, "$1");
@@ -203,7 +312,7 @@ TEST(WholeRunTest, Rows) {
        .args = {"-log-path", "{S}/run.log"}, .status = 6, .err = "5 of 6 videos failed.\n",
        .runs = {"a\narg=mf://*.[jJ][pP][gG]\narg=-o\narg=_movie.avi\narg=-mf\narg=fps=25\narg=-ovc"
                 "\narg=lavc\narg=-lavcopts\narg=vcodec=mjpeg\nend", "b", "c", "d", "e", "f"},
-       .out = {{1, "Would you like to exit now? [y/N]: \n"}, {1, "\nJob complete.\n"}},
+       .out = {"Would you like to exit now? [y/N]: \n", "\nJob complete.\n"},
        .log = "a\n    Mencoder exited with an error code: 1\n{S}/photos/b\n    Mencoder exited "
               "with an error code: 139\n{S}/photos/c\n    The encoder reported success but made "
               "no video.\n{S}/photos/d\n    The encoder reported success but made no video.\n"
@@ -237,20 +346,18 @@ TEST(WholeRunTest, Rows) {
        .runs = {"a", "b"}},
       {.what = "a directory that vanishes", .tree = ab,
        .env = {"SLIDEMILL_TEST_ENCODER_REMOVE={S}/photos/b"}, .runs = {"a"},
-       .out = {{1, "\nJob complete.\n"}}},
+       .out = {"\nJob complete.\n"}},
       {.what = "paths at and past PATH_MAX", .make = [](const fs::path& root) {
          std::string name(200, 'd'), path = name;  // made one level at a time
          RunProgram({"bash", "-c", "for i in $(seq 24); do mkdir " + name + " && cd " + name +
                                    " && touch p.jpg; done"}, root);
-         std::vector<std::string> reachable;
-         for (; root.string().size() + 1 + path.size() < PATH_MAX; path += "/" + name) {
-           reachable.push_back(path);
-         }
-         return reachable;
+         std::vector<std::string> dirs;
+         for (; root.string().size() + 1 + path.size() < PATH_MAX; path += "/" + name) dirs.push_back(path);
+         return dirs;
        }},
       {.what = "an encoder that cannot start", .tree = ab, .env = {"PATH=/nonexistent"},
        .status = 5, .err = "\nError starting encoder: No such file or directory\n",
-       .out = {{1, "Launching mencoder"}}, .how = kRealEncoder},
+       .out = {"Launching mencoder"}, .how = kRealEncoder},
       // A relative root, and videos named after their directories beside them.
       {.what = "the real encoder",
        .tree = {"2019 Trip/p1.jpg", "2019 Trip/p2.jpg", "2019 Trip/p3.jpg", "Notes/",
@@ -270,7 +377,7 @@ TEST(WholeRunTest, Rows) {
       // until the walk looks.
       {.what = "Ctrl-C between directories: N goes on, Y stops", .tree = abc,
        .args = {"-sleep-time", "1500"}, .status = 1, .runs = {"a", "b"},
-       .out = {{1, "Aborted by user"}},
+       .out = {"Aborted by user"},
        .keys = {"?completed successfully.", ">\x03", prompt, ">n", "?completed successfully.",
                 ">\x03", prompt, ">y"}},
       // The encoder would sleep 20 s; the question comes within 10.
