@@ -1,31 +1,29 @@
 #include "tests/test_support.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 
 namespace slidemill::test {
 namespace fs = std::filesystem;
-namespace {
-std::string executable_dir;
-}  // namespace
+static std::string executable_dir;
 
+// Absolute, so tests that start programs in other directories find them.
 void SetTestExecutablePath(const std::string& path) {
-  // Absolute, so tests that start programs in other directories find them.
   executable_dir = (fs::absolute(path).parent_path() / "").string();
 }
 
 const std::string& TestExecutableDir() { return executable_dir; }
 
-// A name taken by another run, or left by one, is passed over: only a
-// directory this call creates is ours.
+// Named by the start time and a count; a name taken by another run, or left
+// by one, is passed over: only a directory this call creates is ours.
 ScratchDir::ScratchDir() {
-  static std::atomic<int> counter{0};
-  do {
-    path_ = fs::temp_directory_path() / ("slidemill-test-" + std::to_string(counter++));
-  } while (!fs::create_directory(path_));
+  static const std::string stem = "slidemill-test-" + std::to_string(std::time(nullptr)) + "-";
+  static int count = 0;
+  do path_ = fs::temp_directory_path() / (stem + std::to_string(count++));
+  while (!fs::create_directory(path_));
 }
 
 // Gives back permissions that a test took away, so everything can go.
