@@ -52,12 +52,10 @@ Result RunProgram(const std::vector<std::string>& args, const fs::path& cwd,
   std::string out = capture.str() + "/out", err = capture.str() + "/err";
   int master = -1, slave = -1, status = 0;
   termios initial = {}, now = {};
-  winsize size = {40, 120, 0, 0};
   // The settings taken before the program can change anything.
-  if (!keys.empty() && openpty(&master, &slave, nullptr, nullptr, &size) == 0) tcgetattr(slave, &initial);
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+  if (!keys.empty() && openpty(&master, &slave, nullptr, nullptr, nullptr) == 0) tcgetattr(slave, &initial);
+  std::vector<char*> argv(args.size() + 1);  // ends in a null pointer
+  std::ranges::transform(args, argv.begin(), [](const std::string& a) { return const_cast<char*>(a.c_str()); });
   pid_t child = fork();
   if (child == 0) {
     if (master >= 0) {
@@ -126,17 +124,16 @@ enum How { kStandIn, kRealEncoder, kAsNobody, kFullDisk, kTermInTitleWrite };
 // files, under the root: "p" exists, "!p" does not, "p=bytes" holds them,
 //   "p~text" is a title file of that text, "p#codec,rate,frames" a video of
 //   those, "p^" a video whose fourth frame has its title drawn at the bottom.
-// log: how {S}/run.log ends, without time stamps.
 // keys: on a terminal, as RunProgram takes them.
+// log: how {S}/run.log ends, without time stamps.
 // make: makes what no single call can name; answers more directories for `runs`.
 struct Row {
   std::string what{};
   std::vector<std::string> tree{}, args{}, env{};
   int status = 0;
   std::string err{};
-  std::vector<std::string> runs{}, out{}, files{};
+  std::vector<std::string> runs{}, out{}, files{}, keys{};
   std::string log{};
-  std::vector<std::string> keys{};
   How how = kStandIn;
   std::function<std::vector<std::string>(const fs::path& root)> make{};
 };
@@ -189,13 +186,10 @@ void RunRow(const Row& row) {
   SCOPED_TRACE(row.what);
   test::ScratchDir scratch;
   fs::path root = scratch.path() / "photos";
-  auto sub = [&](const std::string& text) {
-    return std::regex_replace(text, std::regex("\\{S\\}"), scratch.str());
-  };
+  auto sub = [&](const std::string& t) { return std::regex_replace(t, std::regex("\\{S\\}"), scratch.str()); };
   fs::create_directories(root);
-  if (row.how == kFullDisk && mount("tmpfs", root.c_str(), "tmpfs", 0, "size=64k") != 0) {
+  if (row.how == kFullDisk && mount("tmpfs", root.c_str(), "tmpfs", 0, "size=64k") != 0)
     GTEST_SKIP() << row.what << ": mounting a small tmpfs needs root with CAP_SYS_ADMIN";
-  }
   for (const std::string& entry : row.tree) Make(root, sub(entry));
   for (const char* entry : {"../records=", "../records%666"}) Make(root, entry);
   const std::string bin = test::TestExecutableDir();
@@ -325,8 +319,8 @@ TEST(WholeRunTest, Rows) {
       // The encoder would sleep 20 s; the question comes within 10.
       {.what = "Ctrl-C while the encoder runs", .tree = ab, .args = {"-log-path", "{S}/run.log"},
        .env = {"SLIDEMILL_TEST_ENCODER_SLEEP=20000"}, .status = 1,
-       .log = "{S}/photos/a\n    Aborted by user.\n",
-       .keys = {"?Launching mencoder", "~300", ">\x03", prompt, ">y"}},
+       .keys = {"?Launching mencoder", "~300", ">\x03", prompt, ">y"},
+       .log = "{S}/photos/a\n    Aborted by user.\n"},
       {.what = "SIGTERM between directories", .tree = a, .args = {"-sleep-time", "20000"},
        .status = 143, .runs = {"a"}, .keys = {"?completed successfully", "~300", "!15"}},
       {.what = "SIGHUP does not stop the run, SIGTERM does, also while the encoder runs",

@@ -13,10 +13,9 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 if [ "${1:-native}" = native ]; then
-  out=$(script -qec "$root/build/slidemill -r -say-settings" /dev/null </dev/null)
-  [[ $out == *$'\e[0;92mSettings'* ]] || fail "no colour on a terminal"
-  out=$(NO_COLOR=1 script -qec "$root/build/slidemill -r -say-settings" /dev/null </dev/null)
-  [[ $out == *$'\e'* ]] && fail "colour despite NO_COLOR"
+  say="$root/build/slidemill -r -say-settings"
+  [[ $(script -qec "$say" /dev/null </dev/null) == *$'\e[0;92mSettings'* ]] || fail "no colour on a terminal"
+  [[ $(NO_COLOR=1 script -qec "$say" /dev/null </dev/null) == *$'\e'* ]] && fail "colour despite NO_COLOR"
 else
   run=("$root/scripts/wine.sh" "$root/build-windows/slidemill.exe")
   w="Z:${s//\//\\}"  # the scratch directory through wine's Z: drive
@@ -25,8 +24,7 @@ else
   # check STATUS STDOUT STDERR ARGS...: runs the program in the scratch
   # directory; STDOUT and STDERR are patterns in which LF stands for CR LF.
   check() {
-    local status=$1 want_out=${2//$'\n'/$'\r\n'} want_err=${3//$'\n'/$'\r\n'} got
-    shift 3
+    local status=$1 want_out=${2//$'\n'/$'\r\n'} want_err=${3//$'\n'/$'\r\n'} got; shift 3
     (cd "$s" && "${run[@]}" "$@" >"$s/out" 2>"$s/err" </dev/null)
     got=$? out=$(cat "$s/out"; echo .) err=$(cat "$s/err"; echo .)
     out=${out%.} err=${err%.}

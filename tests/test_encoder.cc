@@ -45,9 +45,8 @@ int main(int argc, char** argv) {
   std::string record = "dir=" + platform.CurrentDirectory() + "\n";
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";
-  for (std::size_t i = 0; i + 1 < args.size() && Env("VIDEO") != "none"; ++i) {
+  for (std::size_t i = 0; i + 1 < args.size() && Env("VIDEO") != "none"; ++i)
     if (args[i] == "-o") std::ofstream(args[i + 1]) << (Env("VIDEO") == "empty" ? "" : "video");
-  }
   for (int left = Number("OUTPUT"); left > 0; left -= 80) std::cout << std::string(79, '#') << '\n';
   std::cout.flush();
   if (int sig = Number("SIGNAL")) std::signal(sig, SIG_DFL), std::raise(sig);

@@ -29,10 +29,9 @@ ScratchDir::ScratchDir() {
 // Gives back permissions that a test took away, so everything can go.
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
-  auto skip = fs::directory_options::skip_permission_denied;
-  for (fs::recursive_directory_iterator it(path_, skip, ignored), end; it != end; it.increment(ignored)) {
+  for (fs::recursive_directory_iterator it(path_, fs::directory_options::skip_permission_denied, ignored), end;
+       it != end; it.increment(ignored))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  }
   fs::remove_all(path_, ignored);
 }
 
@@ -60,8 +59,7 @@ void SetModified(const fs::path& path, const std::string& date, int hour) {
 }
 
 std::string ReadFile(const fs::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(stream), {}};
+  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 }  // namespace slidemill::test
