@@ -10,10 +10,10 @@
 //   SIGNAL a signal to die of instead of exiting
 //   EXIT   exit code (default 0)
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -41,22 +41,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = ReadCommandArguments(platform.CommandLine(argc, argv)).args;
   platform.Sleep(Number("SLEEP"));
   std::error_code ignored;
-  if (!Env("REMOVE").empty()) std::filesystem::remove_all(Env("REMOVE"), ignored);
-  if (!Env("LOG").empty()) {
-    std::ofstream record(Env("LOG"), std::ios::app | std::ios::binary);
-    record << "dir=" << platform.CurrentDirectory() << "\n";
-    for (const std::string& arg : args) record << "arg=" << arg << "\n";
-    record << "end\n";
-  }
-  for (std::size_t i = 0; i + 1 < args.size() && Env("VIDEO") != "none"; ++i) {
+  std::filesystem::remove_all(Env("REMOVE"), ignored);  // nothing when unset
+  std::string record = "dir=" + platform.CurrentDirectory() + "\n";
+  for (const std::string& arg : args) record += "arg=" + arg + "\n";
+  std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";
+  for (std::size_t i = 0; i + 1 < args.size() && Env("VIDEO") != "none"; ++i)
     if (args[i] == "-o") std::ofstream(args[i + 1]) << (Env("VIDEO") == "empty" ? "" : "video");
-  }
-  const std::string line = std::string(79, '#') + "\n";
-  for (int left = Number("OUTPUT"); left > 0; left -= 80) std::fputs(line.c_str(), stdout);
-  std::fflush(stdout);
-  if (int sig = Number("SIGNAL")) {
-    std::signal(sig, SIG_DFL);
-    std::raise(sig);
-  }
+  for (int left = Number("OUTPUT"); left > 0; left -= 80) std::cout << std::string(79, '#') << '\n';
+  std::cout.flush();
+  if (int sig = Number("SIGNAL")) std::signal(sig, SIG_DFL), std::raise(sig);
   return Number("EXIT");
 }

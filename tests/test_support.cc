@@ -1,92 +1,65 @@
 #include "tests/test_support.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
-#include <random>
-#include <sstream>
+#include <iterator>
 
 namespace slidemill::test {
-namespace {
-std::string& ExecutableDir() {
-  static std::string dir;
-  return dir;
-}
-}  // namespace
+namespace fs = std::filesystem;
+static std::string executable_dir;
 
+// Absolute, so tests that start programs in other directories find them.
 void SetTestExecutablePath(const std::string& path) {
-  // Absolute, so tests that start programs in other directories find them.
-  std::string absolute = std::filesystem::absolute(path).string();
-  auto slash = absolute.find_last_of("/\\");
-  ExecutableDir() = slash == std::string::npos ? "" : absolute.substr(0, slash + 1);
+  executable_dir = (fs::absolute(path).parent_path() / "").string();
 }
 
-const std::string& TestExecutableDir() { return ExecutableDir(); }
+const std::string& TestExecutableDir() { return executable_dir; }
 
+// Named by the start time and a count; a name taken by another run, or left
+// by one, is passed over: only a directory this call creates is ours.
 ScratchDir::ScratchDir() {
-  static std::atomic<int> counter{0};
-  std::random_device random;
-  auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    std::ostringstream name;
-    name << "slidemill-test-" << random() << "-" << counter++;
-    path_ = base / name.str();
-    if (std::filesystem::create_directory(path_)) break;
-  }
+  static const std::string stem = "slidemill-test-" + std::to_string(std::time(nullptr)) + "-";
+  static int count = 0;
+  do path_ = fs::temp_directory_path() / (stem + std::to_string(count++));
+  while (!fs::create_directory(path_));
 }
 
+// Gives back permissions that a test took away, so everything can go.
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
-  // Give back permissions that a test took away, so everything can go.
-  for (auto it = std::filesystem::recursive_directory_iterator(
-           path_, std::filesystem::directory_options::skip_permission_denied, ignored);
-       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-  }
-  std::filesystem::remove_all(path_, ignored);
+  for (fs::recursive_directory_iterator it(path_, fs::directory_options::skip_permission_denied, ignored), end;
+       it != end; it.increment(ignored))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(path_, ignored);
 }
 
-std::filesystem::path ScratchDir::WriteFile(const std::string& relative,
-                                            std::string_view bytes) const {
-  std::filesystem::path file = path_ / std::filesystem::path(relative).make_preferred();
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream stream(file, std::ios::binary);
-  stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+fs::path ScratchDir::WriteFile(const std::string& relative, std::string_view bytes) const {
+  fs::path file = MakeDir(fs::path(relative).parent_path().string()) / fs::path(relative).filename();
+  std::ofstream(file, std::ios::binary) << bytes;
   return file;
 }
 
-std::filesystem::path ScratchDir::MakeDir(const std::string& relative) const {
-  std::filesystem::path dir = path_ / std::filesystem::path(relative).make_preferred();
-  std::filesystem::create_directories(dir);
+fs::path ScratchDir::MakeDir(const std::string& relative) const {
+  fs::path dir = path_ / fs::path(relative).make_preferred();
+  fs::create_directories(dir);
   return dir;
 }
 
 void ScratchDir::MakeTree(std::initializer_list<std::string> entries) const {
-  for (const std::string& entry : entries) {
-    if (!entry.empty() && entry.back() == '/') {
-      MakeDir(entry);
-    } else {
-      WriteFile(entry, "jpeg");
-    }
-  }
+  for (const std::string& entry : entries) entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "jpeg");
 }
 
-void SetModified(const std::filesystem::path& path, const std::string& date, int hour) {
-  using namespace std::chrono;
+void SetModified(const fs::path& path, const std::string& date, int hour) {
   int y = 0, m = 0, d = 0;
   std::sscanf(date.c_str(), "%d-%d-%d", &y, &m, &d);
-  sys_seconds when = sys_days{year{y} / month{static_cast<unsigned>(m)} /
-                              day{static_cast<unsigned>(d)}} + hours{hour};
-  std::filesystem::last_write_time(path, file_clock::from_sys(when));
+  using namespace std::chrono;
+  fs::last_write_time(path, file_clock::from_sys(sys_seconds(sys_days{year{y} / m / d} + hours{hour})));
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream stream(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << stream.rdbuf();
-  return bytes.str();
+std::string ReadFile(const fs::path& path) {
+  return {std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {}};
 }
 
 }  // namespace slidemill::test

@@ -23,8 +23,7 @@ class ScratchDir {
   // The path as the program's own text, with the system's separators.
   std::string str() const { return path_.string(); }
   // Creates a file (and its parent directories) holding `bytes`.
-  std::filesystem::path WriteFile(const std::string& relative,
-                                  std::string_view bytes = "") const;
+  std::filesystem::path WriteFile(const std::string& relative, std::string_view bytes = "") const;
   std::filesystem::path MakeDir(const std::string& relative) const;
   // Makes each entry: a directory when it ends in '/', else a file holding
   // "jpeg" (enough for the stand-in encoder).
