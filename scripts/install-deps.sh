@@ -13,6 +13,7 @@ packages=(
   ffmpeg                            # sample photos, and ffprobe to check videos
   bsdutils procps                   # script (a real terminal) and ps for tests
   locales                           # locale sources, built by the date tests
+  strace                            # stops a test run at the moment a title file is renamed
 )
 
 missing=()
