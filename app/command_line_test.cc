@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace slidemill {
 namespace {
 
@@ -32,13 +34,11 @@ TEST(CommandLineTest, WindowsTextSplitsByTheProgramsOwnRule) {
   };
   for (const Case& c : cases) {
     CommandArguments read = ReadCommandArguments(ProcessCommandLine{true, c.line, {}});
-    EXPECT_EQ(read.tail_empty, c.tail_empty) << c.line;
-    EXPECT_EQ(read.args, c.args) << c.line;
+    EXPECT_EQ(std::pair(read.tail_empty, read.args), std::pair(c.tail_empty, c.args)) << c.line;
   }
   // POSIX takes the shell's arguments as they are; only empty ones go.
   CommandArguments posix = ReadCommandArguments({false, "", {"-dir", "", "a \"b\" c"}});
-  EXPECT_FALSE(posix.tail_empty);
-  EXPECT_EQ(posix.args, (Args{"-dir", "a \"b\" c"}));
+  EXPECT_EQ(std::pair(posix.tail_empty, posix.args), std::pair(false, Args{"-dir", "a \"b\" c"}));
   EXPECT_FALSE(ReadCommandArguments({false, "", {""}}).tail_empty);
   EXPECT_TRUE(ReadCommandArguments(ProcessCommandLine{}).tail_empty);
 }
@@ -66,9 +66,8 @@ TEST(CommandLineTest, ParseStoresRawValuesOrStopsAtTheFirstUnknown) {
     RawOptions raw;
     JobError error;
     ParseCommandLine(c.args, raw, error);
-    EXPECT_EQ(raw.*(c.field), c.value) << c.args[0];
-    EXPECT_EQ(error.Code, c.unknown ? 2 : 0) << c.args[0];
-    EXPECT_EQ(error.Info, c.unknown ? c.unknown : "") << c.args[0];
+    EXPECT_EQ(std::tuple(raw.*(c.field), error.Code, error.Info),
+              std::tuple(c.value, c.unknown ? 2 : 0, c.unknown ? c.unknown : "")) << c.args[0];
   }
 }
 

@@ -11,12 +11,8 @@ TEST(ReportsTest, SettingsReportByteForByteWithItsColours) {
   test::FakePlatform platform;
   Output output(platform);
   Settings s;
-  s.Dir = "C:\\photos";
-  s.DirFilter = "say \"cheese\"";  // shown without escaping
-  s.Recurse = true;
-  s.RDepth = -1;
-  s.SubtitleFontSize = 16;
-  s.VideoCodec = "mjpeg";
+  s.Dir = "C:\\photos", s.DirFilter = "say \"cheese\"";  // shown without escaping
+  s.Recurse = true, s.RDepth = -1, s.SubtitleFontSize = 16, s.VideoCodec = "mjpeg";
   PrintSettings(s, output);
   std::string expected = "\r\n<10>Settings\r\n<7>\r\n";
   const char* lines[][2] = {
@@ -33,30 +29,24 @@ TEST(ReportsTest, SettingsReportByteForByteWithItsColours) {
   EXPECT_EQ(platform.err, "");
 }
 
-// The usage text's frame and colours; each option is one line, its name in
-// the emphasis colour and its description in normal text.
+// The usage text's frame and colours: each option on its own line, its name
+// in the emphasis colour; then the version, the number alone.
 TEST(ReportsTest, UsageShapeAndVersion) {
   test::FakePlatform platform;
   Output output(platform);
   PrintUsage(output);
+  PrintVersion(output);
   const std::string& text = platform.transcript;
-  EXPECT_EQ(text.rfind("\r\n<10>Purpose\r\n\r\n<7>This utility assembles JPG images into videos."
-                       "\r\n\r\n<10>Usage\r\n\r\n<7>Slidemill [options...]\r\n\r\n<7>Options:"
-                       "\r\n\r\n<15>-dir <7>Root directory.",
-                       0),
-            0u);
   int options = 0;
   for (std::size_t at = 0; (at = text.find("\r\n<15>-", at)) != std::string::npos; ++at) ++options;
   EXPECT_EQ(options, 17);
-  EXPECT_NE(text.find("\r\n<15>-video-frames-per-second <7>Frames-per-second of the encoded "
-                      "video file.\r\n\r\n<10>About\r\n\r\n<7>Slidemill Version 1.00 "),
-            std::string::npos);
+  EXPECT_TRUE(text.starts_with("\r\n<10>Purpose\r\n\r\n<7>This utility assembles JPG images into "
+                               "videos.\r\n\r\n<10>Usage\r\n\r\n<7>Slidemill [options...]\r\n\r\n"
+                               "<7>Options:\r\n\r\n<15>-dir <7>Root directory."));
+  EXPECT_NE(text.find("file.\r\n\r\n<10>About\r\n\r\n<7>Slidemill Version 1.00 "), std::string::npos);
   EXPECT_NE(text.find("\r\n\r\n<11>Has this program helped you?\r\n"), std::string::npos);
-  EXPECT_TRUE(text.ends_with("\r\n<7>Visit: the Slidemill repository and its issue tracker\r\n<7>"));
+  EXPECT_TRUE(text.ends_with("\r\n<7>Visit: the Slidemill repository and its issue tracker\r\n<7>1.00\r\n"));
   EXPECT_EQ(platform.err, "");
-  platform.transcript.clear();
-  PrintVersion(output);  // the number alone
-  EXPECT_EQ(platform.transcript, "1.00\r\n");
 }
 
 }  // namespace

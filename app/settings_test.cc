@@ -8,24 +8,6 @@
 namespace slidemill {
 namespace {
 
-TEST(SettingsTest, IsIntegerHoldsToThe32BitRange) {
-  struct Case {
-    const char* text;
-    bool ok;
-    int32_t value;
-  } cases[] = {
-      {"25", true, 25}, {"-", true, 0}, {"007", true, 7}, {"-2147483648", true, INT32_MIN},
-      {"2147483647", true, INT32_MAX}, {"00000000000000000000042", true, 42},
-      {"2147483648", false, 0}, {"-2147483649", false, 0}, {"", false, 0}, {"+5", false, 0},
-      {" 5", false, 0}, {"2.5", false, 0}, {"5-", false, 0}, {"--5", false, 0},
-  };
-  for (const Case& c : cases) {
-    int32_t value = -99;
-    EXPECT_EQ(IsInteger(c.text, &value), c.ok) << c.text;
-    EXPECT_EQ(c.ok ? value : 0, c.value) << c.text;
-  }
-}
-
 class ValidateTest : public testing::Test {
  protected:
   // Validates `raw` with the scratch directory as the current directory.
@@ -50,6 +32,7 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
   const std::string fps = "'-video-frames-per-second' must be ";
   const std::string log = "The log file specified by '-log-path' cannot be created.";
   const std::string file = "The file specified by '-";
+  const std::string sleep = "'-sleep-time' must be an integer.";
   struct Case {
     std::string RawOptions::*field;
     std::string value;
@@ -67,9 +50,14 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
       {&RawOptions::MencoderPath, scratch_.str(), file + "mencoder-path' does not exist."},
       {&RawOptions::RDepth, "-2", "'-r-depth' must be -1 or greater."},
       {&RawOptions::RDepth, "x", "'-r-depth' must be an integer."},
-      {&RawOptions::SleepTime, "-", ""},
-      {&RawOptions::SleepTime, "+5", "'-sleep-time' must be an integer."},
+      // Integers: 32 bits, digits after an optional minus, nothing else.
+      {&RawOptions::SleepTime, "-", ""}, {&RawOptions::SleepTime, "2147483647", ""},
+      {&RawOptions::SleepTime, "00000000000000000000042", ""},
       {&RawOptions::SleepTime, "-1", "'-sleep-time' must be zero or greater."},
+      {&RawOptions::RDepth, "-2147483648", "'-r-depth' must be -1 or greater."},
+      {&RawOptions::SleepTime, "2147483648", sleep}, {&RawOptions::SleepTime, "-2147483649", sleep},
+      {&RawOptions::SleepTime, "+5", sleep}, {&RawOptions::SleepTime, " 5", sleep},
+      {&RawOptions::SleepTime, "5-", sleep}, {&RawOptions::SleepTime, "--5", sleep},
       {&RawOptions::SubtitleFontFile, "nofont.ttf", file + "subtitle-font-file' does not exist."},
       {&RawOptions::SubtitleFontSize, "-1", "'-subtitle-font-size' must be zero or greater."},
       {&RawOptions::SubtitleFontSize, "big", "'-subtitle-font-size' must be an integer."},
@@ -119,23 +107,22 @@ TEST_F(ValidateTest, DerivedValues) {
   }
   std::string sep(1, NativePathRules().separator);
   RawOptions raw;
-  raw.Dir = " a b" + sep + sep;
-  Validate(raw);
-  EXPECT_EQ(settings_.Dir, " a b");
-  raw.Dir = sep + sep;
-  Validate(raw);
-  EXPECT_EQ(settings_.Dir, sep);
+  for (auto [given, trimmed] : {std::pair{" a b" + sep + sep, std::string(" a b")}, {sep + sep, sep}}) {
+    raw.Dir = given;
+    Validate(raw);
+    EXPECT_EQ(settings_.Dir, trimmed);
+  }
 
   platform_.fonts_folder = scratch_.str() + sep;
   ASSERT_FALSE(HasJobError(Validate(RawOptions{})));
   EXPECT_EQ(settings_.Dir, scratch_.str());
   EXPECT_EQ(settings_.SubtitleFontFile, "");  // no font there: empty, no error
-  scratch_.MakeTree({"cour.ttf", "times.ttf"});
-  Validate(RawOptions{});
-  EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / "times.ttf").string());
-  scratch_.MakeTree({"verdana.ttf"});
-  Validate(RawOptions{});
-  EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / "verdana.ttf").string());
+  for (auto [made, font] : {std::pair{"cour.ttf", "cour.ttf"}, {"times.ttf", "times.ttf"},
+                            {"verdana.ttf", "verdana.ttf"}, {"arial.ttf", "verdana.ttf"}}) {
+    scratch_.MakeTree({made});
+    Validate(RawOptions{});
+    EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / font).string());
+  }
   raw = RawOptions{};
   raw.SubtitleFontFile = (scratch_.path() / "cour.ttf").string();  // given: kept as typed
   Validate(raw);

@@ -48,36 +48,30 @@ TEST(PosixPlatformTest, AttributesAndTimesOfAnEntry) {
   ASSERT_EQ(symlink("dir", (scratch.path() / "link").c_str()), 0);
   struct timespec times[2] = {{1000000000, 500}, {1234567890, 123456700}};
   utimensat(AT_FDCWD, file.c_str(), times, 0);
-
-  Platform& platform = SystemPlatform();
-  FileEntry entry;
-  ASSERT_TRUE(platform.FindFirst(file.string(), &entry));
-  EXPECT_EQ(entry.attributes, kAttributeReadOnly);
-  EXPECT_EQ(entry.size, 5u);
+  FileEntry entry, dir, link;
+  ASSERT_TRUE(SystemPlatform().FindFirst(file.string(), &entry) &&
+              SystemPlatform().FindFirst(scratch.str() + "/dir", &dir) &&
+              SystemPlatform().FindFirst(scratch.str() + "/link", &link));
   // 100 ns units since 1601: 11644473600 s before the Unix epoch.
-  EXPECT_EQ(entry.last_write_time, (1234567890ULL + 11644473600ULL) * 10000000ULL + 1234567);
-  EXPECT_EQ(entry.last_access_time, (1000000000ULL + 11644473600ULL) * 10000000ULL + 5);
+  EXPECT_EQ((std::vector<uint64_t>{entry.attributes, entry.size, entry.last_write_time,
+                                   entry.last_access_time, dir.attributes, link.attributes}),
+            (std::vector<uint64_t>{kAttributeReadOnly, 5, (1234567890ULL + 11644473600ULL) * 10000000ULL + 1234567,
+                                   (1000000000ULL + 11644473600ULL) * 10000000ULL + 5, kAttributeDirectory,
+                                   kAttributeDirectory | kAttributeReparsePoint}));
   EXPECT_NE(entry.creation_time, 0u);
-
-  ASSERT_TRUE(platform.FindFirst(scratch.str() + "/dir", &entry));
-  EXPECT_EQ(entry.attributes, kAttributeDirectory);
-  ASSERT_TRUE(platform.FindFirst(scratch.str() + "/link", &entry));
-  EXPECT_EQ(entry.attributes, kAttributeDirectory | kAttributeReparsePoint);
 }
 
 TEST(PosixPlatformTest, LocalTimeFollowsTheZoneInForceAtTheCall) {
-  std::string saved = getenv("TZ") ? getenv("TZ") : "";
-  Platform& platform = SystemPlatform();
-  uint64_t time = (1704074400ULL + 11644473600ULL) * 10000000ULL;  // 2024-01-01 02:00 UTC
-  CalendarTime calendar;
-  setenv("TZ", "EST5", 1);
-  ASSERT_TRUE(platform.FileTimeToCalendar(time, true, &calendar));
-  EXPECT_EQ((std::vector<int>{calendar.year, calendar.month, calendar.day, calendar.hour}),
-            (std::vector<int>{2023, 12, 31, 21}));
-  setenv("TZ", "UTC0", 1);
-  ASSERT_TRUE(platform.FileTimeToCalendar(time, true, &calendar));
-  EXPECT_EQ(calendar.hour, 2);
-  EXPECT_EQ(calendar.day_of_week, 1);  // a Monday
+  std::string saved = getenv("TZ") ? getenv("TZ") : "", got;
+  uint64_t time = (1704074400ULL + 11644473600ULL) * 10000000ULL;  // 2024-01-01 02:00 UTC, a Monday
+  for (const char* zone : {"EST5", "UTC0"}) {
+    CalendarTime c;
+    setenv("TZ", zone, 1);
+    ASSERT_TRUE(SystemPlatform().FileTimeToCalendar(time, true, &c));
+    got += std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day) + " " +
+           std::to_string(c.hour) + " " + std::to_string(c.day_of_week) + ";";
+  }
+  EXPECT_EQ(got, "2023-12-31 21 0;2024-1-1 2 1;");
   saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);
   tzset();
 }
