@@ -83,6 +83,14 @@ int RealMain(Platform& platform, int argc, char** argv) {
   iterator.FILTER_DIR(settings.DirFilter);
 
   VideoJob job(platform, output, settings, error);
+  // A directory too deep for the system's paths is not walked, and says so.
+  auto report_too_long = [&] {
+    for (const std::string& path : iterator.TakeTooLongPaths()) {
+      std::string line = "Passed over, its path is too long: " + path;
+      output.ConsoleLine(TextColor::kFailure, line);
+      output.WriteLog(line, false);
+    }
+  };
   for (;;) {
     std::string dir = iterator.MOVETONEXTDIR();
     if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
@@ -99,7 +107,9 @@ int RealMain(Platform& platform, int argc, char** argv) {
       continue;
     }
     if (job.ProcessDirectory(dir, file) == DirectoryResult::kEndRun) break;
+    report_too_long();
   }
+  if (!HasJobError(error)) report_too_long();
   return EndOfRun(error, output, &job);
 }
 

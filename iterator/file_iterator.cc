@@ -164,7 +164,10 @@ struct cFileIterator::Impl {
         if (entry.name == "." || entry.name == ".." || !descend) continue;
         if (!filter_dir.empty() && !filter_dir_pattern.Found(entry.name)) continue;
         std::string path = JoinPath(dir_path, entry.name, rules);
-        if (path.size() > max_path_length) continue;
+        if (path.size() > max_path_length) {
+          too_long.push_back(std::move(path));
+          continue;
+        }
         if ((entry.attributes & kAttributeReparsePoint) != 0 && LeadsToAncestor(path)) continue;
         entry.name = std::move(path);
         subdirs.push_back(std::move(entry));
@@ -249,6 +252,7 @@ struct cFileIterator::Impl {
   const PathRules rules;
   // The longest path a record's name field holds.
   const std::size_t max_path_length;
+  std::vector<std::string> too_long;  // subdirectories passed over, not yet taken
 
   int32_t break_handler = 0;
   int32_t break_keys = BREAKKEYS_CTRL_C() + BREAKKEYS_ALT_F4();
@@ -479,6 +483,10 @@ int32_t cFileIterator::STATE() const { return impl_->State(); }
 int32_t cFileIterator::DEPTH() const {
   if (impl_->State() != STATE_ITERATING()) return -1;
   return impl_->visited.back().depth;
+}
+
+std::vector<std::string> cFileIterator::TakeTooLongPaths() {
+  return std::exchange(impl_->too_long, {});
 }
 
 }  // namespace slidemill

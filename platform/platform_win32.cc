@@ -3,11 +3,14 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cctype>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/path_rules.h"
+#include "platform/windows_command_line.h"
 #include "platform/platform.h"
 
 namespace slidemill {
@@ -65,6 +68,9 @@ class Win32ConsoleSession : public ConsoleSession {
       output_ = out;
       SetConsoleMode(out, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
     }
+    // The console shows the program's UTF-8 text as such.
+    output_code_page_ = GetConsoleOutputCP();
+    if (output_code_page_ != 0) SetConsoleOutputCP(CP_UTF8);
     SetConsoleCtrlHandler(ControlHandler, TRUE);
     // The console's own input, not standard input, which may be redirected:
     // mode 0 lets Ctrl-C arrive as the key with code 3.
@@ -87,11 +93,13 @@ class Win32ConsoleSession : public ConsoleSession {
     }
     SetConsoleCtrlHandler(ControlHandler, FALSE);
     if (output_ != nullptr) SetConsoleMode(output_, output_mode_);
+    if (output_code_page_ != 0) SetConsoleOutputCP(output_code_page_);
   }
 
  private:
   HANDLE output_ = nullptr;
   DWORD output_mode_ = 0;
+  UINT output_code_page_ = 0;
 };
 
 bool IsModifierKey(WORD key) {
@@ -438,6 +446,15 @@ class Win32Platform : public Platform {
     std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
                             TemporaryFileName(GetCurrentProcessId());
     DWORD failure = 0;
+    // A title path that fits the system's limit while the temporary one
+    // would not is written in place.
+    if (temporary.size() >= MAX_PATH) {
+      ScopedHandle in_place(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+      failure = in_place.valid() ? WriteBytes(in_place.get(), bytes) : GetLastError();
+      if (failure != 0) *error = FileErrorText(failure);
+      return failure == 0;
+    }
     {
       ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
                                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -468,8 +485,15 @@ class Win32Platform : public Platform {
   }
 
   // Commands run through the command interpreter, as one line.
+  // The line that runs: the program as it is found, then the arguments,
+  // each one as the C runtime will split it back.
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
-    return EnvironmentVariable("comspec").value_or("") + " /c " + JoinCommandLine(arguments);
+    std::vector<CommandArgument> line = arguments;
+    if (!line.empty()) {
+      DWORD ignored = 0;
+      line[0].text = FindProgram(line[0].text, &ignored).value_or(line[0].text);
+    }
+    return WindowsCommandLine(line);
   }
 
   ChildStart StartChild(const std::vector<CommandArgument>& arguments,
@@ -489,11 +513,21 @@ class Win32Platform : public Platform {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
     PROCESS_INFORMATION process = {};
+    // Started directly, with no command interpreter to read names as
+    // commands or expand %VARIABLES% in them.
+    DWORD not_found = 0;
+    std::optional<std::string> program =
+        arguments.empty() ? std::nullopt : FindProgram(arguments[0].text, &not_found);
+    if (!program) return {0, NotRun(ChildOutcome::Kind::kCannotStart, not_found)};
+    if (IsBatchFile(*program)) {
+      return {0, ChildOutcome{ChildOutcome::Kind::kCannotStart, 0,
+                              "A batch file cannot be the encoder: " + *program}};
+    }
     std::string line = ShownCommandLine(arguments);
     // While children run, Ctrl-C is a console event again, so that it
     // reaches them; the control handler keeps it from ending us.
     if (children_.empty()) LendConsoleInput();
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+    if (!CreateProcessA(program->c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, dir.c_str(), &startup, &process)) {
       DWORD error = GetLastError();
       if (children_.empty()) TakeConsoleInputBack();
@@ -557,6 +591,28 @@ class Win32Platform : public Platform {
     ChildId id;
     ScopedHandle process;
   };
+
+  // The program a command names, as the command interpreter would find it:
+  // a path as given, a bare name through the search path; ".exe" when the
+  // name has no extension.
+  static std::optional<std::string> FindProgram(const std::string& name, DWORD* error) {
+    std::string found(MAX_PATH, '\0');
+    DWORD length = SearchPathA(nullptr, name.c_str(), ".exe", MAX_PATH, found.data(), nullptr);
+    if (length == 0 || length >= MAX_PATH) {
+      *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+      return std::nullopt;
+    }
+    found.resize(length);
+    return found;
+  }
+
+  // Only the command interpreter runs these, and it would read every name
+  // and setting in the line as commands.
+  static bool IsBatchFile(const std::string& path) {
+    std::string tail = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".bat" || tail == ".cmd";
+  }
 
   static ChildOutcome NotRun(ChildOutcome::Kind kind, DWORD error) {
     return ChildOutcome{kind, 0, SystemErrorText(error)};

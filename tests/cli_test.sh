@@ -54,8 +54,8 @@ else
   printf '1\r\n00:00:00,000 --> 99:00:00,000\r\nDay 5\r\nx\r\n' >"$s/title"
   check 0 '*' '' -dir "$wt" -r -mencoder-path "$enc" -subtitle-text "Day {DayModified}{CRLF}x" \
     -log-path "$w\run.log"
-  [[ $out == *"command:"$'\r\n\r\n'"C:\windows\system32\cmd.exe /c $enc \"mf://*.jpg\" -o \"_movie.avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font "* ]] ||
-    fail "the command through comspec: $(printf %q "$out")"
+  [[ $out == *"command:"$'\r\n\r\n'"$enc \"mf://*.jpg\" -o \"_movie.avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font "* ]] ||
+    fail "the command as it runs: $(printf %q "$out")"
   [ "$(grep '^dir=' "$s/records.txt" | tr -d '\r')" = "dir=$wt\a"$'\n'"dir=$wt\b" ] ||
     fail "the encoder did not run once in each photo directory"
   cmp -s "$t/a/_title.srt" "$s/title" || fail "title file"
@@ -69,13 +69,31 @@ else
   chmod a-w "$t/a/_title.srt"
   check 3 '*' $'\nError opening title file: *' -dir "$wt\a" -mencoder-path "$enc" -subtitle-text new
   cmp -s "$t/a/_title.srt" "$s/title" || fail "a read-only title file was replaced"
-  # Names that cmd.exe would read as commands stay text inside the quotes.
-  check 0 '*' '' -dir "$w\a & b (1)" -mencoder-path "$enc" -video-filename "{Dir}.avi"
-  [ -f "$s/a & b (1).avi" ] || fail "no video beside a directory named like a command"
-  # Without comspec there is no interpreter to start: the run ends at once.
+  # No command interpreter: names that cmd.exe would run or expand, names
+  # outside the ANSI code page, and an encoder whose path holds a space and &
+  # all arrive exactly, each directory's encoder running in it.
+  names=('%PATH%' '100%off%x' 'a & b ^! (1)' 'Москва' '日本')
+  for n in "${names[@]}"; do mkdir -p "$s/odd/$n" && printf jpeg >"$s/odd/$n/p.jpg"; done
+  mkdir -p "$s/my tools & more" && cp "$root/build-windows/test_encoder.exe" "$s/my tools & more/e.exe"
+  rm -f "$s/records.txt"
+  off=X check 0 '*' '' -dir "$w\odd" -r -mencoder-path "$w\my tools & more\e.exe" -video-filename "{Dir}.avi" \
+    -subtitle-text x
+  for n in "${names[@]}"; do
+    grep -qxF -e "dir=$w\odd\\$n" "$s/records.txt" && grep -qxF -e "arg=$w\odd\\$n.avi" "$s/records.txt" &&
+      [ -f "$s/odd/$n.avi" ] && [ -f "$s/odd/$n/_title.srt" ] || fail "the directory $n"
+  done
+  # A 242-character directory gets its title; one past the limit is said.
+  long="$s/long/$(printf 'l%.0s' $(seq $((242 - ${#w} - 6))))"
+  mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf jpeg >"$long/p.jpg"
+  check 0 $'*\nPassed over, its path is too long: *' '' -dir "$w\long" -r -mencoder-path "$enc" -subtitle-text x
+  [ -f "$long/_title.srt" ] || fail "no title in a 242-character directory"
+  # An encoder that cannot be found or is a batch file ends the run; comspec
+  # is not needed.
+  check 5 '*' $'\nError starting encoder: *' -dir "$wt\a"
+  printf '@echo off\r\n' >"$s/e.bat"
+  check 5 '*' $'\nError starting encoder: A batch file cannot be the encoder: *' -dir "$wt\a" -mencoder-path "$w\e.bat"
   run=("$root/scripts/wine.sh" cmd /c)
-  check 5 '*' $'\nError starting encoder: *' \
-    "set COMSPEC=&& $bin\slidemill.exe -dir $wt\a -mencoder-path $enc"
+  check 0 '*' '' "set COMSPEC=&& $bin\slidemill.exe -dir $wt\a -mencoder-path $enc"
 fi
 
 [ "$failures" -eq 0 ] || { echo "cli_test (${1:-native}): $failures failure(s)" >&2; exit 1; }

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "platform/platform.h"
 
 namespace {
@@ -38,7 +37,8 @@ int Number(const std::string& name) { return std::atoi(Env(name).c_str()); }
 int main(int argc, char** argv) {
   using namespace slidemill;
   Platform& platform = SystemPlatform();
-  std::vector<std::string> args = ReadCommandArguments(platform.CommandLine(argc, argv)).args;
+  // The arguments as the C runtime split them, as any encoder gets them.
+  std::vector<std::string> args(argv + 1, argv + argc);
   platform.Sleep(Number("SLEEP"));
   std::error_code ignored;
   std::filesystem::remove_all(Env("REMOVE"), ignored);  // nothing when unset
