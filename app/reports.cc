@@ -49,6 +49,8 @@ void PrintSettings(const Settings& s, Output& out) {
   out.ConsoleLineEnd();
   TextLine(out, "-dir", s.Dir);
   TextLine(out, "-dir-filter", s.DirFilter);
+  TextLine(out, "-encoder", s.Encoder);
+  TextLine(out, "-ffmpeg-path", s.FfmpegPath);
   TextLine(out, "-log-path", s.LogPath);
   TextLine(out, "-mencoder-path", s.MencoderPath);
   BooleanLine(out, "-r", s.Recurse);
@@ -64,6 +66,10 @@ void PrintSettings(const Settings& s, Output& out) {
   TextLine(out, "-video-filename", s.VideoFilename);
   IntegerLine(out, "-video-frames-per-second", s.VideoFramesPerSecond);
   TextLine(out, "-video-codec", s.VideoCodec);
+  // The frame is ffmpeg's alone.
+  if (s.Encoder == kEncoderFfmpeg) {
+    TextLine(out, "-video-size", std::to_string(s.VideoWidth) + "x" + std::to_string(s.VideoHeight));
+  }
 }
 
 void PrintUsage(Output& out) {

@@ -4,11 +4,15 @@
 
 namespace slidemill {
 
-const std::array<OptionInfo, 17> kOptions = {{
+const std::array<OptionInfo, 20> kOptions = {{
     {"-dir", OptionKind::kValued, &RawOptions::Dir,
      "Root directory. All processing takes place below this directory."},
     {"-dir-filter", OptionKind::kValued, &RawOptions::DirFilter,
      "Only directories matching this regular expression are processed."},
+    {"-encoder", OptionKind::kValued, &RawOptions::Encoder,
+     "The encoder: mencoder (the default) or ffmpeg."},
+    {"-ffmpeg-path", OptionKind::kValued, &RawOptions::FfmpegPath,
+     "Path to ffmpeg.exe. If omitted, it must be in a PATHed dir."},
     {"-log-path", OptionKind::kValued, &RawOptions::LogPath,
      "Path to the log file. If omitted, no log file is used."},
     {"-mencoder-path", OptionKind::kValued, &RawOptions::MencoderPath,
@@ -40,6 +44,8 @@ const std::array<OptionInfo, 17> kOptions = {{
     {"-video-frames-per-second", OptionKind::kValued,
      &RawOptions::VideoFramesPerSecond,
      "Frames-per-second of the encoded video file."},
+    {"-video-size", OptionKind::kValued, &RawOptions::VideoSize,
+     "Frame of the video as WxH, for ffmpeg only (default 1920x1080)."},
 }};
 
 bool IsInteger(std::string_view text, int32_t* value) {
@@ -116,6 +122,17 @@ std::string DefaultFontFile(Platform& platform, const PathRules& rules) {
   return "";
 }
 
+// "WxH", both even numbers from 16 to 7680.
+bool ParseVideoSize(const std::string& text, int32_t& width, int32_t& height) {
+  std::size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  auto dimension = [](const std::string& part, int32_t& value) {
+    return part.size() <= 4 && part.find('-') == std::string::npos && IsInteger(part, &value) &&
+           value >= 16 && value <= 7680 && value % 2 == 0;
+  };
+  return dimension(text.substr(0, x), width) && dimension(text.substr(x + 1), height);
+}
+
 std::string TextOr(const std::string& raw, const char* default_value) {
   return Given(raw) ? raw : default_value;
 }
@@ -146,7 +163,15 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
     s.LogPath.clear();
   }
 
-  s.VideoFilename = TextOr(raw.VideoFilename, "_movie.avi");
+  s.Encoder = TextOr(raw.Encoder, kEncoderMencoder.data());
+  if (s.Encoder != kEncoderMencoder && s.Encoder != kEncoderFfmpeg) {
+    SetJobError(error, kErrorInvalidArgument,
+                "The encoder specified by '-encoder' must be mencoder or ffmpeg.");
+    return;
+  }
+  bool ffmpeg = s.Encoder == kEncoderFfmpeg;
+
+  s.VideoFilename = TextOr(raw.VideoFilename, ffmpeg ? "_movie.mp4" : "_movie.avi");
 
   if (Given(raw.MencoderPath)) {
     if (!FileExists(raw.MencoderPath, platform)) {
@@ -157,6 +182,17 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
     s.MencoderPath = raw.MencoderPath;
   } else {
     s.MencoderPath.clear();
+  }
+
+  if (Given(raw.FfmpegPath)) {
+    if (!FileExists(raw.FfmpegPath, platform)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "The file specified by '-ffmpeg-path' does not exist.");
+      return;
+    }
+    s.FfmpegPath = raw.FfmpegPath;
+  } else {
+    s.FfmpegPath.clear();
   }
 
   s.Recurse = Given(raw.Recurse);
@@ -196,7 +232,21 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
   s.SubtitleText = TextOr(raw.SubtitleText, "");
   s.Usage = Given(raw.Usage);
   s.Version = Given(raw.Version);
-  s.VideoCodec = TextOr(raw.VideoCodec, "mjpeg");
+  s.VideoCodec = TextOr(raw.VideoCodec, ffmpeg ? "libx264" : "mjpeg");
+
+  s.VideoWidth = 1920;
+  s.VideoHeight = 1080;
+  if (Given(raw.VideoSize)) {
+    if (!ffmpeg) {
+      SetJobError(error, kErrorInvalidArgument, "'-video-size' needs '-encoder ffmpeg'.");
+      return;
+    }
+    if (!ParseVideoSize(raw.VideoSize, s.VideoWidth, s.VideoHeight)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "'-video-size' must be two even numbers from 16 to 7680, as 1920x1080.");
+      return;
+    }
+  }
 
   // A filter that can never match would walk nothing and call that success.
   if (!s.DirFilter.empty() && !CompiledPattern::Compile(s.DirFilter).valid()) {

@@ -19,6 +19,8 @@ namespace slidemill {
 struct RawOptions {
   std::string Dir;
   std::string DirFilter;
+  std::string Encoder;
+  std::string FfmpegPath;
   std::string LogPath;
   std::string MencoderPath;
   std::string Recurse;
@@ -34,6 +36,7 @@ struct RawOptions {
   std::string VideoCodec;
   std::string VideoFilename;
   std::string VideoFramesPerSecond;
+  std::string VideoSize;
 };
 
 // The normalised settings, in the order the settings report lists them.
@@ -41,6 +44,8 @@ struct RawOptions {
 struct Settings {
   std::string Dir;
   std::string DirFilter;
+  std::string Encoder;
+  std::string FfmpegPath;
   std::string LogPath;
   std::string MencoderPath;
   bool Recurse = false;
@@ -56,7 +61,12 @@ struct Settings {
   std::string VideoFilename;
   int32_t VideoFramesPerSecond = 0;
   std::string VideoCodec;
+  int32_t VideoWidth = 0;
+  int32_t VideoHeight = 0;
 };
+
+inline constexpr std::string_view kEncoderMencoder = "mencoder";
+inline constexpr std::string_view kEncoderFfmpeg = "ffmpeg";
 
 enum class OptionKind { kValued, kFlag };
 
@@ -68,7 +78,7 @@ struct OptionInfo {
 };
 
 // Every option, in the order the usage text lists them.
-extern const std::array<OptionInfo, 17> kOptions;
+extern const std::array<OptionInfo, 20> kOptions;
 
 // True for a decimal integer in the 32-bit signed range: digits with at most
 // a leading "-" (a lone "-" is 0). Stores the value when `value` is given.

@@ -33,10 +33,12 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
   const std::string log = "The log file specified by '-log-path' cannot be created.";
   const std::string file = "The file specified by '-";
   const std::string sleep = "'-sleep-time' must be an integer.";
+  const std::string size = "'-video-size' must be two even numbers from 16 to 7680, as 1920x1080.";
   struct Case {
     std::string RawOptions::*field;
     std::string value;
     std::string info;  // "": passes
+    std::string encoder = "";
   } cases[] = {
       {&RawOptions::VideoFramesPerSecond, "0", fps + "between 1 and 100, inclusive."},
       {&RawOptions::VideoFramesPerSecond, "100", ""},
@@ -61,12 +63,21 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
       {&RawOptions::SubtitleFontFile, "nofont.ttf", file + "subtitle-font-file' does not exist."},
       {&RawOptions::SubtitleFontSize, "-1", "'-subtitle-font-size' must be zero or greater."},
       {&RawOptions::SubtitleFontSize, "big", "'-subtitle-font-size' must be an integer."},
+      {&RawOptions::Encoder, "ffmpeg", ""}, {&RawOptions::Encoder, "mencoder", ""},
+      {&RawOptions::Encoder, "FFmpeg", "The encoder specified by '-encoder' must be mencoder or ffmpeg."},
+      {&RawOptions::FfmpegPath, scratch_.str(), file + "ffmpeg-path' does not exist."},
+      {&RawOptions::VideoSize, "640x480", "'-video-size' needs '-encoder ffmpeg'."},
+      {&RawOptions::VideoSize, "16x7680", "", "ffmpeg"},
+      {&RawOptions::VideoSize, "14x480", size, "ffmpeg"}, {&RawOptions::VideoSize, "640x7682", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "641x480", size, "ffmpeg"}, {&RawOptions::VideoSize, "640X480", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "640x", size, "ffmpeg"}, {&RawOptions::VideoSize, "-640x-480", size, "ffmpeg"},
       {&RawOptions::DirFilter, "^20[0-9]+ trip", ""},
       {&RawOptions::DirFilter, "(ab)*", "The pattern specified by '-dir-filter' is not valid."},
   };
   for (const Case& c : cases) {
     RawOptions raw;
     raw.*(c.field) = c.value;
+    if (!c.encoder.empty()) raw.Encoder = c.encoder;
     JobError error = Validate(raw);
     EXPECT_EQ(error.Code, c.info.empty() ? 0 : 2) << c.value;
     EXPECT_EQ(error.Info, c.info) << c.value;
@@ -123,6 +134,11 @@ TEST_F(ValidateTest, DerivedValues) {
     Validate(RawOptions{});
     EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / font).string());
   }
+  raw = RawOptions{};
+  raw.Encoder = "ffmpeg", raw.VideoSize = "640x480";  // ffmpeg's own defaults and frame
+  Validate(raw);
+  EXPECT_EQ(settings_.VideoCodec + settings_.VideoFilename, "libx264_movie.mp4");
+  EXPECT_EQ(std::pair(settings_.VideoWidth, settings_.VideoHeight), std::pair(640, 480));
   raw = RawOptions{};
   raw.SubtitleFontFile = (scratch_.path() / "cour.ttf").string();  // given: kept as typed
   Validate(raw);

@@ -122,11 +122,12 @@ enum How { kStandIn, kRealEncoder, kAsNobody, kFullDisk, kTermInTitleWrite };
 //   after a name goes on with that run's record (its arguments).
 // out: texts shown once each.
 // files, under the root: "p" exists, "!p" does not, "p=bytes" holds them,
-//   "p~text" is a title file of that text, "p#codec,rate,frames" a video of
-//   those, "p^" a video whose fourth frame has its title drawn at the bottom.
+//   "p~text" is a title file of that text, "p#codec,width,height,rate,frames"
+//   a video of those, "p^" a video whose fourth frame has its title drawn at the bottom.
 // keys: on a terminal, as RunProgram takes them.
 // log: how {S}/run.log ends, without time stamps.
 // make: makes what no single call can name; answers more directories for `runs`.
+// check: what no file entry can say, after the run.
 struct Row {
   std::string what{};
   std::vector<std::string> tree{}, args{}, env{};
@@ -136,6 +137,7 @@ struct Row {
   std::string log{};
   How how = kStandIn;
   std::function<std::vector<std::string>(const fs::path& root)> make{};
+  std::function<void(const fs::path& root)> check{};
 };
 
 int Count(const std::string& text, const std::string& part) {
@@ -162,6 +164,21 @@ void Make(const fs::path& root, const std::string& entry) {
   if (kind != '=') test::SetModified(root / name, kind == '@' ? rest : "2019-06-05");
 }
 
+// Frame n of a video, one grey byte a pixel.
+std::string Frame(const fs::path& video, int n) {
+  return RunProgram({"ffmpeg", "-v", "error", "-i", video.string(), "-vf", "select=eq(n\\," + std::to_string(n) + ")",
+                     "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"}, "/").out;
+}
+
+// Writes a photo that ffmpeg makes from a lavfi source and filter; `exif`
+// goes in just after the start of the image.
+void MakePhoto(const fs::path& path, const std::string& source, const std::string& filter = "null",
+               const std::string& exif = "") {
+  std::string jpeg = RunProgram({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", source, "-vf", filter,
+                                 "-frames:v", "1", "-f", "mjpeg", "-"}, "/").out;
+  std::ofstream(path, std::ios::binary) << jpeg.insert(std::min<std::size_t>(2, jpeg.size()), exif);
+}
+
 void CheckFile(const fs::path& root, const std::string& want) {
   auto [name, kind, expected] = Split(want, "=~#^");
   std::string path = (root / name.substr(name[0] == '!')).string();
@@ -170,11 +187,10 @@ void CheckFile(const fs::path& root, const std::string& want) {
   if (kind == '~') expected = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + expected + "\r\n";
   if (kind == '#') expected += "\n";
   if (kind == '#') got = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-of", "csv=p=0",
-                                     "-show_entries", "stream=codec_name,r_frame_rate,nb_read_frames",
+                                     "-show_entries", "stream=codec_name,width,height,r_frame_rate,nb_read_frames",
                                      "-select_streams", "v:0", path}, "/").out;
   if (kind == '^') {  // titles are drawn from the third frame on
-    std::string px = RunProgram({"ffmpeg", "-v", "error", "-i", path, "-vf", "select=eq(n\\,3)",
-                                 "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"}, "/").out;
+    std::string px = Frame(path, 3);
     auto lit = [](std::string s) { return std::ranges::count_if(s, [](unsigned char c) { return c > 180; }); };
     bool titled = lit(px.substr(px.size() * 2 / 3)) > 30 && lit(px.substr(0, px.size() / 3)) == 0;
     got = titled ? "" : "no title at the bottom only";
@@ -199,7 +215,8 @@ void RunRow(const Row& row) {
   std::vector<std::string> runs = row.runs, args = {bin + "slidemill", "-r", "-dir", root.string()};
   if (row.make) std::ranges::copy(row.make(root), std::back_inserter(runs));
   if (row.how == kFullDisk) RunProgram({"dd", "if=/dev/zero", "of=" + root.string() + "/filler"}, "/");
-  if (row.how != kRealEncoder) args.insert(args.end(), {"-mencoder-path", bin + "test_encoder"});
+  if (row.how != kRealEncoder)
+    args.insert(args.end(), {"-mencoder-path", bin + "test_encoder", "-ffmpeg-path", bin + "test_encoder"});
   std::vector<std::string> env = {sub("SLIDEMILL_TEST_ENCODER_LOG={S}/records")};
   std::ranges::transform(row.args, std::back_inserter(args), sub);
   std::ranges::transform(row.env, std::back_inserter(env), sub);
@@ -219,6 +236,7 @@ void RunRow(const Row& row) {
     EXPECT_EQ(Count(recorded, "dir=" + root.string() + "/" + sub(dir) + "\n"), 1) << recorded;
   for (const std::string& text : row.out) EXPECT_EQ(Count(run.out, text), 1) << text;
   for (const std::string& file : row.files) CheckFile(root, sub(file));
+  if (row.check) row.check(root);
   std::string log;  // without the "MM-DD-YYYY HH:MM:SS " stamps
   std::istringstream lines(test::ReadFile(scratch.path() / "run.log"));
   for (std::string line; std::getline(lines, line);)
@@ -244,6 +262,7 @@ TEST(WholeRunTest, Rows) {
   const std::vector<std::string> a = {"a/p.jpg"}, ab = {"a/p.jpg", "b/p.jpg"},
                                  abc = {"a/p.jpg", "b/p.jpg", "c/p.jpg"};
   const std::string denied = "\nError opening title file: Permission denied\n", long_name(254, 'n');
+  const std::string odd = "it's \"[a]\"; b,c:d\\e";  // read by ffmpeg's syntaxes as their own
   const std::string prompt = "?Ctrl-C has been pressed.\r\nWould you like to exit now? [y/N]: ";
   std::vector<Row> rows = {
       names,
@@ -309,13 +328,67 @@ TEST(WholeRunTest, Rows) {
                 "2019 Trip/Day 2/p1.JPG@2019-06-06", "2019 Trip/Day 2/p2.JPG@2019-06-06"},
        .args = {"-dir", "photos", "-video-frames-per-second", "5", "-log-path", "./run.log", "-subtitle-text",
                 "Trip {MonthModified}/{DayModified}/{YearModified}", "-video-filename", "{Dir}.avi"},
-       .files = {"2019 Trip.avi#mjpeg,5/1,4", "2019 Trip.avi^", "2019 Trip/Day 2.avi#mjpeg,5/1,2",
+       .files = {"2019 Trip.avi#mjpeg,160,120,5/1,4", "2019 Trip.avi^", "2019 Trip/Day 2.avi#mjpeg,160,120,5/1,2",
                  "2019 Trip/_title.srt~Trip 6/7/2019", "2019 Trip/Day 2/_title.srt~Trip 6/6/2019",
                  "!Notes.avi", "!Notes/_title.srt"},
        .log = "photos\n    No JPG files found in this directory.\nphotos/2019 Trip\n    Encoding complete.\n"
               "photos/2019 Trip/Day 2\n    Encoding complete.\nphotos/Notes\n    No JPG files found in this "
               "directory.\n",
        .how = kRealEncoder},
+      // ffmpeg's list and arguments, its Ctrl-C code and its other codes.
+      {.what = "ffmpeg's command and list, its interrupt code",
+       .tree = {odd + "/B.JPG", odd + "/a.jpg", odd + "/.h.jpg", odd + "/stand-in=EXIT=255", "x/p.jpg",
+                "x/stand-in=EXIT=3"},
+       .args = {"-encoder", "ffmpeg", "-log-path", "{S}/run.log", "-subtitle-text", "t"}, .status = 6,
+       .err = "2 of 2 videos failed.\n",
+       .runs = {odd + "\nffconcat version 1.0\nfile 'file:{S}/photos/it'\\''s \"[a]\"; b,c:d\\e/B.JPG'\n"
+                "file 'file:{S}/photos/it'\\''s \"[a]\"; b,c:d\\e/a.jpg'\narg=-hide_banner\narg=-loglevel\n"
+                "arg=error\narg=-stats\narg=-y\narg=-r\narg=25\narg=-f\narg=concat\narg=-safe\narg=0\narg=-i\n"
+                "arg=file:{S}/photos/" + odd + "/.slidemill-photos.ffconcat\narg=-vf", "x"},
+       .out = {"Would you like to exit now? [y/N]: \n"},
+       .files = {"!" + odd + "/.slidemill-photos.ffconcat"},
+       .log = "Aborted by user.\n{S}/photos/x\n    FFmpeg exited with an error code: 3\n    2 of 2 videos failed.\n"},
+      // The real ffmpeg, in a directory and with a title file whose names its
+      // syntaxes would read as their own: .JPG counted, a hidden photo not,
+      // in byte order of names. An upright photo, its copy stored sideways
+      // (EXIF orientation 6), a white portrait one and a dark one for the title.
+      {.what = "the real ffmpeg", .tree = {odd + "/.hidden.jpg", odd + "/b.jpg"},
+       .args = {"-encoder", "ffmpeg", "-video-size", "320x180", "-video-frames-per-second", "5",
+                "-subtitle-text", "Title", "-srt-filename", "t'[x]:y,z;.srt", "-video-filename", "{Dir}.mp4"},
+       .files = {odd + ".mp4#h264,320,180,5/1,4", odd + ".mp4^"}, .how = kRealEncoder,
+       .make = [odd](const fs::path& root) {
+         MakePhoto(root / odd / "A.jpg", "testsrc=s=160x120");
+         MakePhoto(root / odd / "B.JPG", "testsrc=s=160x120", "transpose=2",
+                   std::string("\xff\xe1\0\x22" "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 36));
+         MakePhoto(root / odd / "a.jpg", "color=c=white:s=90x160");
+         return std::vector<std::string>{};
+       },
+       .check = [odd](const fs::path& root) {
+         std::string upright = Frame(root / (odd + ".mp4"), 0), turned = Frame(root / (odd + ".mp4"), 1),
+                     portrait = Frame(root / (odd + ".mp4"), 2);
+         ASSERT_EQ(upright.size() + turned.size() + portrait.size(), 3u * 320 * 180);
+         int differ = 0, lit_sides = 0;
+         for (std::size_t i = 0; i < upright.size(); ++i) {
+           differ += std::abs(static_cast<unsigned char>(upright[i]) - static_cast<unsigned char>(turned[i])) > 40;
+           lit_sides += (i % 320 < 90 || i % 320 >= 230) && static_cast<unsigned char>(portrait[i]) > 40;
+         }
+         EXPECT_LT(differ, 600) << "the photo stored sideways is not upright";
+         EXPECT_EQ(lit_sides, 0) << "no black columns beside the portrait photo";
+         EXPECT_GT(static_cast<unsigned char>(portrait[90 * 320 + 160]), 200) << "the portrait photo is missing";
+       }},
+      // A given font is the one drawn: another font draws other pixels.
+      {.what = "two title fonts", .tree = {"a/p.jpg", "../b/p.jpg"},
+       .args = {"-encoder", "ffmpeg", "-video-size", "320x180", "-subtitle-text", "Title", "-video-filename",
+                "{Dir}.mp4", "-subtitle-font-file", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"},
+       .how = kRealEncoder,
+       .check = [](const fs::path& root) {
+         RunProgram({test::TestExecutableDir() + "slidemill", "-dir", root.parent_path() / "b", "-encoder", "ffmpeg",
+                     "-video-size", "320x180", "-subtitle-text", "Title", "-video-filename", "{Dir}.mp4",
+                     "-subtitle-font-file", "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"}, "/");
+         std::string dejavu = Frame(root / "a.mp4", 0), liberation = Frame(root.parent_path() / "b.mp4", 0);
+         EXPECT_EQ(dejavu.size() + liberation.size(), 2u * 320 * 180);
+         EXPECT_NE(dejavu, liberation);
+       }},
       // On a terminal. Ctrl-C typed between directories waits in the input
       // until the walk looks.
       {.what = "Ctrl-C between directories: N goes on, Y stops", .tree = abc, .args = {"-sleep-time", "1500"},

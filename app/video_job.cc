@@ -1,7 +1,10 @@
 #include "app/video_job.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
+#include "app/ffmpeg_command.h"
 #include "app/interrupt.h"
 #include "platform/path_rules.h"
 
@@ -9,8 +12,19 @@ namespace slidemill {
 namespace {
 
 // The encoder when no path is given, found through the search path.
-std::string DefaultEncoder() {
-  return "mencoder" + std::string(NativePathRules().executable_suffix);
+std::string DefaultEncoder(std::string_view name) {
+  return std::string(name) + std::string(NativePathRules().executable_suffix);
+}
+
+// Beside the photos, hidden, so that no later count takes it for one.
+constexpr std::string_view kListFile = ".slidemill-photos.ffconcat";
+
+// ffmpeg answers 255 when Ctrl-C or Ctrl-\ stopped it.
+constexpr uint32_t kFfmpegInterrupted = 255;
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // The encoder's input: every JPG of the directory, in any letter case, as
@@ -167,16 +181,22 @@ void VideoJob::Announce(const std::string& dir) {
 }
 
 std::string VideoJob::FirstJpg(const std::string& dir) {
+  std::vector<std::string> photos = Photos(dir);
+  return photos.empty() ? "" : photos.front();
+}
+
+std::vector<std::string> VideoJob::Photos(const std::string& dir) {
   // The system's own wildcard, which ignores letter case.
   std::vector<FileEntry> entries;
-  if (!platform_.FindAll(dir, "*.jpg", &entries)) return "";
+  std::vector<std::string> names;
+  if (!platform_.FindAll(dir, "*.jpg", &entries)) return names;
   constexpr uint32_t kSkipped = kAttributeDirectory | kAttributeHidden | kAttributeSystem;
   for (const FileEntry& entry : entries) {
     if ((entry.attributes & kSkipped) == 0 && entry.name != "." && entry.name != "..") {
-      return entry.name;
+      names.push_back(entry.name);
     }
   }
-  return "";
+  return names;
 }
 
 bool VideoJob::WriteTitle(const std::string& dir, const std::string& jpg, cFile& file) {
@@ -203,9 +223,8 @@ bool VideoJob::WriteTitle(const std::string& dir, const std::string& jpg, cFile&
 VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
   // The program never leaves its own current directory, so relative paths
   // typed by the user are made absolute here, where they were meant.
-  std::string encoder = settings_.MencoderPath.empty()
-                            ? DefaultEncoder()
-                            : platform_.AbsolutePath(settings_.MencoderPath);
+  const std::string& path = UsesFfmpeg() ? settings_.FfmpegPath : settings_.MencoderPath;
+  std::string encoder = path.empty() ? DefaultEncoder(settings_.Encoder) : platform_.AbsolutePath(path);
   std::string font = settings_.SubtitleFontFile.empty()
                          ? std::string()
                          : platform_.AbsolutePath(settings_.SubtitleFontFile);
@@ -213,14 +232,44 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
   // not depend on where the walk started.
   std::string absolute_dir = platform_.AbsolutePath(dir);
   std::string video = VideoName(settings_, encoder, font, absolute_dir);
-  if (!IsAbsolutePath(video)) video = JoinPath(dir, video);
-  return {BuildEncoderCommand(settings_, encoder, font, EncoderInput(), absolute_dir),
-          std::move(video)};
+  Encoding encoding;
+  if (UsesFfmpeg()) {
+    PrepareFfmpeg(absolute_dir, encoder, video, encoding);
+  } else {
+    encoding.arguments = BuildEncoderCommand(settings_, encoder, font, EncoderInput(), absolute_dir);
+  }
+  encoding.video = IsAbsolutePath(video) ? video : JoinPath(dir, video);
+  return encoding;
+}
+
+void VideoJob::PrepareFfmpeg(const std::string& absolute_dir, const std::string& encoder,
+                             const std::string& video, Encoding& encoding) {
+  // The photos in byte order of their names, by absolute path: ffmpeg reads
+  // list entries relative to the list, not to where it runs.
+  std::vector<std::string> names = Photos(absolute_dir);
+  std::ranges::sort(names);
+  for (std::string& name : names) name = JoinPath(absolute_dir, name);
+  encoding.list_file = JoinPath(absolute_dir, kListFile);
+  if (!platform_.WriteWholeFile(encoding.list_file, ConcatList(names), &encoding.list_error)) {
+    encoding.list_file.clear();
+  }
+  std::string title, font_dir, font_name;
+  if (!settings_.SubtitleText.empty()) {
+    title = platform_.AbsolutePath(JoinPath(absolute_dir, settings_.SRTFilename));
+  }
+  if (!title.empty() && !settings_.SubtitleFontFile.empty()) {
+    std::string font = platform_.AbsolutePath(settings_.SubtitleFontFile);
+    font_dir = font.substr(0, font.find_last_of(NativePathRules().split_set) + 1);
+    font_name = FontFullName(FileBytes(font));
+  }
+  encoding.arguments = BuildFfmpegCommand(settings_, encoder, encoding.list_file,
+                                          FfmpegFilter(settings_, title, font_dir, font_name), video);
 }
 
 ChildOutcome VideoJob::RunEncoder(const std::vector<CommandArgument>& arguments,
                                   const std::string& dir) {
-  Block("Launching mencoder with this command:", TextColor::kEmphasis,
+  Block(UsesFfmpeg() ? "Launching ffmpeg with this command:" : "Launching mencoder with this command:",
+        TextColor::kEmphasis,
         platform_.ShownCommandLine(arguments));
   output_.ConsoleLineEnd();
 
@@ -231,8 +280,14 @@ ChildOutcome VideoJob::RunEncoder(const std::vector<CommandArgument>& arguments,
   return platform_.WaitForChild().outcome;
 }
 
-DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& outcome, const std::string& video) {
+DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& ended, const std::string& video) {
   using Kind = ChildOutcome::Kind;
+  ChildOutcome outcome = ended;
+  if (UsesFfmpeg() && outcome.kind == Kind::kExited && outcome.code == kFfmpegInterrupted) {
+    outcome.kind = Kind::kCtrlC;
+  }
+  const std::string exited = UsesFfmpeg() ? "FFmpeg exited with an error code: "
+                                          : "Mencoder exited with an error code: ";
   if (outcome.kind != Kind::kExited || outcome.code != 0) ++videos_failed_;
   switch (outcome.kind) {
     case Kind::kCannotStart:
@@ -260,13 +315,11 @@ DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& outcome, const std::
     }
     case Kind::kKilled:
       // The code a shell gives a program that a signal ended.
-      output_.WriteLog("Mencoder exited with an error code: " + std::to_string(128 + outcome.code),
-                       false);
+      output_.WriteLog(exited + std::to_string(128 + outcome.code), false);
       break;
     case Kind::kExited:
       if (outcome.code != 0) {
-        output_.WriteLog("Mencoder exited with an error code: " + std::to_string(outcome.code),
-                         false);
+        output_.WriteLog(exited + std::to_string(outcome.code), false);
       } else if (VideoMade(video)) {
         output_.WriteLog("Encoding complete.", false);
         output_.ConsoleLine(TextColor::kSuccess, "Movie encoding completed successfully.");
@@ -305,7 +358,13 @@ DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) 
     return DirectoryResult::kEndRun;
   }
   Encoding encoding = PrepareEncoding(dir);
+  if (!encoding.list_error.empty()) {
+    ++videos_tried_, ++videos_failed_;
+    ReportFailure("The list of photos for the encoder cannot be written: " + encoding.list_error + ".");
+    return DirectoryResult::kContinue;
+  }
   ChildOutcome outcome = RunEncoder(encoding.arguments, dir);
+  if (!encoding.list_file.empty()) platform_.RemoveFile(encoding.list_file);
   DirectoryResult result = ReportOutcome(outcome, encoding.video);
   // The pause follows every encoder that ran.
   if (result == DirectoryResult::kContinue && outcome.kind != ChildOutcome::Kind::kNoDirectory) {

@@ -63,6 +63,8 @@ class VideoJob {
   struct Encoding {
     std::vector<CommandArgument> arguments;
     std::string video;
+    std::string list_file;  // ffmpeg's list of photos, removed after the run
+    std::string list_error;  // why the list could not be written
   };
 
   // A green heading, a blank line, then the text in its colour.
@@ -74,6 +76,11 @@ class VideoJob {
   // Writes the title file; false (with the error recorded) when it cannot.
   bool WriteTitle(const std::string& dir, const std::string& jpg, cFile& file);
   Encoding PrepareEncoding(const std::string& dir);
+  // The photos ffmpeg is given: the JPGs the program counts, by name.
+  std::vector<std::string> Photos(const std::string& dir);
+  void PrepareFfmpeg(const std::string& absolute_dir, const std::string& encoder,
+                     const std::string& video, Encoding& encoding);
+  bool UsesFfmpeg() const { return settings_.Encoder == kEncoderFfmpeg; }
   // Shows the command, starts the encoder in `dir` and waits for it.
   ChildOutcome RunEncoder(const std::vector<CommandArgument>& arguments, const std::string& dir);
   DirectoryResult ReportOutcome(const ChildOutcome& outcome, const std::string& video);

@@ -210,6 +210,8 @@ class Platform {
   // `error` says why in a few words ("Permission denied").
   virtual bool WriteWholeFile(const std::string& path, std::string_view bytes,
                               std::string* error) = 0;
+  // Removes a file; false when it cannot.
+  virtual bool RemoveFile(const std::string& path) = 0;
 
   // --- Processes ---
   // The line the user is shown for a command: on Windows the very line that
@@ -296,6 +298,7 @@ class PlatformWrapper : public Platform {
                       std::string* error) override {
     return target_.WriteWholeFile(path, bytes, error);
   }
+  bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     return target_.ShownCommandLine(arguments);
   }

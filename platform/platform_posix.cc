@@ -214,6 +214,8 @@ class PosixPlatform : public Platform {
     return WriteFileThroughTemporary(path, bytes, error);
   }
 
+  bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
+
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     return JoinCommandLine(arguments);
   }

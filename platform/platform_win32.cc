@@ -484,7 +484,8 @@ class Win32Platform : public Platform {
     return true;
   }
 
-  // Commands run through the command interpreter, as one line.
+  bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
+
   // The line that runs: the program as it is found, then the arguments,
   // each one as the C runtime will split it back.
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {

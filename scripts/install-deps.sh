@@ -10,7 +10,8 @@ packages=(
   g++-mingw-w64-x86-64-posix        # the Windows build
   wine64                            # runs the Windows build here
   mencoder                          # the encoder Slidemill drives
-  ffmpeg                            # sample photos, and ffprobe to check videos
+  ffmpeg                            # the second encoder, sample photos, and ffprobe to check videos
+  fonts-dejavu-core fonts-liberation  # two title fonts that must draw differently
   bsdutils procps                   # script (a real terminal) and ps for tests
   locales                           # locale sources, built by the date tests
   strace                            # stops a test run at the moment a title file is renamed

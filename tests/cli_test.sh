@@ -82,6 +82,15 @@ else
     grep -qxF -e "dir=$w\odd\\$n" "$s/records.txt" && grep -qxF -e "arg=$w\odd\\$n.avi" "$s/records.txt" &&
       [ -f "$s/odd/$n.avi" ] && [ -f "$s/odd/$n/_title.srt" ] || fail "the directory $n"
   done
+  # ffmpeg is started the same way, and its list names each photo exactly.
+  o="$s/it's [a]; b,c" && wo="$w\it's [a]; b,c" && mkdir -p "$o" && printf jpeg >"$o/B.JPG" && printf jpeg >"$o/a.jpg"
+  rm -f "$s/records.txt"
+  check 0 '*' '' -dir "$wo" -encoder ffmpeg -ffmpeg-path "$enc" -subtitle-text x
+  [[ $out == *"command:"$'\r\n\r\n'"$enc -hide_banner -loglevel error -stats -y -r 25 -f concat -safe 0 -i \"file:$wo\.slidemill-photos.ffconcat\" -vf "* ]] ||
+    fail "ffmpeg's command: $(printf %q "$out")"
+  [ "$(grep '^file ' "$s/records.txt" | tr -d '\r')" = "file 'file:${wo//\'/\'\\\'\'}\B.JPG'"$'\n'"file 'file:${wo//\'/\'\\\'\'}\a.jpg'" ] ||
+    fail "ffmpeg's list: $(cat "$s/records.txt")"
+  [ -f "$o/_movie.mp4" ] && [ ! -e "$o/.slidemill-photos.ffconcat" ] || fail "ffmpeg's video, or its list left behind"
   # A 242-character directory gets its title; one past the limit is said.
   long="$s/long/$(printf 'l%.0s' $(seq $((242 - ${#w} - 6))))"
   mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf jpeg >"$long/p.jpg"

@@ -1,6 +1,7 @@
 // A stand-in for the encoder, used only by tests. It records where it was
 // started and with what, makes the video file it was asked for, and exits
-// with a chosen code. Its settings are NAME=value lines of a file "stand-in"
+// with a chosen code. Given a list of photos (as ffmpeg is), it records the
+// list before the arguments. Its settings are NAME=value lines of a file "stand-in"
 // in the directory it runs in, else SLIDEMILL_TEST_ENCODER_<NAME> variables:
 //   LOG    file to append the record to
 //   SLEEP  milliseconds to take first
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -43,10 +45,18 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   std::filesystem::remove_all(Env("REMOVE"), ignored);  // nothing when unset
   std::string record = "dir=" + platform.CurrentDirectory() + "\n";
+  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != "-i" || !args[i + 1].starts_with("file:")) continue;
+    std::ifstream list(args[i + 1].substr(5), std::ios::binary);
+    record += std::string(std::istreambuf_iterator<char>(list), std::istreambuf_iterator<char>());
+  }
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";
   for (std::size_t i = 0; i + 1 < args.size() && Env("VIDEO") != "none"; ++i)
     if (args[i] == "-o") std::ofstream(args[i + 1]) << (Env("VIDEO") == "empty" ? "" : "video");
+  // ffmpeg's video is its last argument.
+  if (!args.empty() && args.back().starts_with("file:") && Env("VIDEO") != "none")
+    std::ofstream(args.back().substr(5)) << (Env("VIDEO") == "empty" ? "" : "video");
   for (int left = Number("OUTPUT"); left > 0; left -= 80) std::cout << std::string(79, '#') << '\n';
   std::cout.flush();
   if (int sig = Number("SIGNAL")) std::signal(sig, SIG_DFL), std::raise(sig);

@@ -1,0 +1,134 @@
+#include "app/ffmpeg_command.h"
+
+#include <cstdint>
+
+#include "app/command_line.h"
+
+namespace slidemill {
+namespace {
+
+// A backslash before every byte of `special`.
+std::string Backslashed(std::string_view text, std::string_view special) {
+  std::string result;
+  for (char c : text) {
+    if (special.find(c) != std::string_view::npos) result += '\\';
+    result += c;
+  }
+  return result;
+}
+
+uint32_t BigEndian(std::string_view bytes, std::size_t at, std::size_t size) {
+  if (at + size > bytes.size()) return 0;
+  uint32_t value = 0;
+  for (std::size_t i = 0; i < size; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// UTF-16BE to UTF-8, for the names Windows fonts carry.
+std::string Utf8FromUtf16(std::string_view bytes) {
+  std::string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t c = BigEndian(bytes, i, 2);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (BigEndian(bytes, i + 2, 2) - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else if (c < 0x800) {
+      text += {static_cast<char>(0xC0 | c >> 6), static_cast<char>(0x80 | (c & 0x3F))};
+    } else if (c < 0x10000) {
+      text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+               static_cast<char>(0x80 | (c & 0x3F))};
+    } else {
+      text += {static_cast<char>(0xF0 | c >> 18), static_cast<char>(0x80 | (c >> 12 & 0x3F)),
+               static_cast<char>(0x80 | (c >> 6 & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string ConcatList(const std::vector<std::string>& photos) {
+  // Inside single quotes every byte is itself; a quote closes, is escaped
+  // and reopens. "file:" keeps a ':' in a name from reading as a protocol.
+  std::string list = "ffconcat version 1.0\n";
+  for (const std::string& photo : photos) {
+    std::string quoted;
+    for (char c : photo) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    list += "file 'file:" + quoted + "'\n";
+  }
+  return list;
+}
+
+std::string EscapeFilterValue(std::string_view value) {
+  // Once for the filter's own option parser, once more for the chain.
+  constexpr std::string_view kBlanks = " \t\r\n";
+  std::string in_filter = Backslashed(value, std::string("\\':").append(kBlanks));
+  return Backslashed(in_filter, std::string("\\'[],;").append(kBlanks));
+}
+
+std::string FontFullName(std::string_view font) {
+  constexpr uint32_t kNameTag = 0x6E616D65;  // "name"
+  constexpr uint32_t kFullName = 4;
+  uint32_t tables = BigEndian(font, 4, 2);
+  for (uint32_t t = 0; t < tables; ++t) {
+    std::size_t record = 12 + 16 * static_cast<std::size_t>(t);
+    if (BigEndian(font, record, 4) != kNameTag) continue;
+    std::size_t table = BigEndian(font, record + 8, 4);
+    std::size_t strings = table + BigEndian(font, table + 4, 2);
+    std::string mac;
+    for (uint32_t n = 0, count = BigEndian(font, table + 2, 2); n < count; ++n) {
+      std::size_t at = table + 6 + 12 * static_cast<std::size_t>(n);
+      uint32_t platform = BigEndian(font, at, 2), language = BigEndian(font, at + 4, 2);
+      if (BigEndian(font, at + 6, 2) != kFullName) continue;
+      std::size_t offset = strings + BigEndian(font, at + 10, 2), size = BigEndian(font, at + 8, 2);
+      if (offset + size > font.size()) continue;
+      std::string_view text = font.substr(offset, size);
+      if (platform == 3 && language == 0x409) return Utf8FromUtf16(text);
+      if (platform == 1 && language == 0 && mac.empty()) mac = text;
+    }
+    return mac;
+  }
+  return "";
+}
+
+std::string FfmpegFilter(const Settings& settings, const std::string& title,
+                         const std::string& font_dir, const std::string& font_name) {
+  std::string size = std::to_string(settings.VideoWidth) + ":" + std::to_string(settings.VideoHeight);
+  std::string filter = "scale=" + size + ":force_original_aspect_ratio=decrease,pad=" + size +
+                       ":(ow-iw)/2:(oh-ih)/2:black,setsar=1";
+  if (title.empty()) return filter;
+  // Titles are drawn on a 288-line script canvas, so the percentage of the
+  // frame's height is that many hundredths of 288.
+  int64_t hundredths = int64_t{settings.SubtitleFontSize} * 288;
+  std::string decimals = std::to_string(hundredths % 100);
+  std::string style = "Fontsize=" + std::to_string(hundredths / 100) + "." +
+                      (decimals.size() < 2 ? "0" : "") + decimals + ",Alignment=2";
+  filter += ",subtitles=filename=" + EscapeFilterValue(title);
+  if (!font_dir.empty()) filter += ":fontsdir=" + EscapeFilterValue(font_dir);
+  if (!font_name.empty()) style = "FontName=" + font_name + "," + style;
+  return filter + ":force_style=" + EscapeFilterValue(style);
+}
+
+std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
+                                                const std::string& encoder,
+                                                const std::string& list_file,
+                                                const std::string& filter,
+                                                const std::string& video) {
+  std::string fps = std::to_string(settings.VideoFramesPerSecond);
+  std::vector<CommandArgument> command = {
+      {encoder},  {"-hide_banner"}, {"-loglevel"}, {"error"}, {"-stats"}, {"-y"},
+      {"-r"},     {fps},            {"-f"},        {"concat"}, {"-safe"}, {"0"},
+      {"-i"},     {"file:" + list_file, true},    {"-vf"},    {filter, true}, {"-c:v"}};
+  // What the user typed as the codec splits as written, as for mencoder.
+  for (std::string& part : SplitArguments(settings.VideoCodec)) command.push_back({std::move(part)});
+  // Without the common pixel format some players show nothing.
+  if (settings.VideoCodec == "libx264") command.insert(command.end(), {{"-pix_fmt"}, {"yuv420p"}});
+  // "file:" keeps a name beginning with '-' or holding ':' a file name.
+  command.push_back({"file:" + video, true});
+  return command;
+}
+
+}  // namespace slidemill

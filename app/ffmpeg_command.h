@@ -1,0 +1,43 @@
+// What ffmpeg is told: the list of a directory's photos, the filter that
+// fits each photo into the frame and burns in the title, and the command.
+// Names travel inside ffmpeg's own syntaxes, each with its own escaping.
+#ifndef SLIDEMILL_APP_FFMPEG_COMMAND_H_
+#define SLIDEMILL_APP_FFMPEG_COMMAND_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/settings.h"
+#include "platform/platform.h"
+
+namespace slidemill {
+
+// A concat list of the photos, by their absolute paths, in the given order.
+std::string ConcatList(const std::vector<std::string>& photos);
+
+// An option value as one filter's argument inside a filter chain.
+std::string EscapeFilterValue(std::string_view value);
+
+// The full name of a TrueType or OpenType font from its bytes, as the
+// renderer looks fonts up; "" when the bytes carry none.
+std::string FontFullName(std::string_view font);
+
+// The filter chain: upright (ffmpeg turns photos by their orientation on its
+// own), scaled into the frame keeping proportions, centred on black, then the
+// title file burnt in when `title` is not empty. `font_dir` and `font_name`
+// choose the title's font when not empty.
+std::string FfmpegFilter(const Settings& settings, const std::string& title,
+                         const std::string& font_dir, const std::string& font_name);
+
+// The whole command: quiet but for errors and the progress line, each photo
+// one frame at the set rate, the video overwritten as mencoder would.
+std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
+                                                const std::string& encoder,
+                                                const std::string& list_file,
+                                                const std::string& filter,
+                                                const std::string& video);
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_APP_FFMPEG_COMMAND_H_

@@ -1,0 +1,27 @@
+#include "app/ffmpeg_command.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace slidemill {
+namespace {
+
+// Every byte that ffmpeg's list and filter syntaxes read as their own.
+TEST(FfmpegCommandTest, NamesSurviveTheListAndTheFilter) {
+  EXPECT_EQ(ConcatList({"/d/it's [a]; b,c:d\\e \"q\".jpg", "/x.jpg"}),
+            "ffconcat version 1.0\nfile 'file:/d/it'\\''s [a]; b,c:d\\e \"q\".jpg'\nfile 'file:/x.jpg'\n");
+  // Once for the filter's options (\ ' : blanks), then for the chain (\ ' [ ] , ; blanks).
+  EXPECT_EQ(EscapeFilterValue(" it's [a]; b,c:d\\e"),
+            R"(\\\ it\\\'s\\\ \[a\]\;\\\ b\,c\\:d\\\\e)");
+}
+
+TEST(FfmpegCommandTest, FontFullName) {
+  EXPECT_EQ(FontFullName(std::string("\0\1\0\0\0\x7f", 6)), "");  // tables past the end
+  std::string font = test::ReadFile("/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf");
+  if (font.empty()) GTEST_SKIP() << "no DejaVu fonts here";
+  EXPECT_EQ(FontFullName(font), "DejaVu Sans Bold");
+}
+
+}  // namespace
+}  // namespace slidemill
