@@ -81,8 +81,7 @@ enum class TextColor : int {
 };
 
 // One argument of a command for another program. `quoted` keeps the double
-// quotes it is written in on the command's one-line form, which Windows runs
-// through its command interpreter: there they keep spaces, & and | as text.
+// quotes the command's template writes it in on its one-line form.
 struct CommandArgument {
   std::string text;
   bool quoted = false;
@@ -215,10 +214,10 @@ class Platform {
 
   // --- Processes ---
   // The line the user is shown for a command: on Windows the very line that
-  // is run, the command interpreter (comspec) included.
+  // is run.
   virtual std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) = 0;
-  // Starts a command in `dir` without waiting for it: directly on POSIX,
-  // found through PATH; through the command interpreter on Windows. Key
+  // Starts a command in `dir` without waiting for it, directly (no command
+  // interpreter), the program found through the search path. Key
   // presses reach the children as they reach a program run from the console.
   virtual ChildStart StartChild(const std::vector<CommandArgument>& arguments,
                                 const std::string& dir) = 0;
