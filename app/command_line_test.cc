@@ -18,18 +18,12 @@ TEST(CommandLineTest, WindowsTextSplitsByTheProgramsOwnRule) {
     bool tail_empty;
     Args args;
   } cases[] = {
-      {"slidemill.exe", true, {}},
-      {"slidemill.exe   ", true, {}},
-      {"", true, {}},
-      {"slidemill.exe \"\"", false, {}},
-      {"\"C:\\Program Files\\slidemill.exe\"-r", false, {"-r"}},
-      {"\"C:\\unclosed name -r", true, {}},
+      {"slidemill.exe", true, {}}, {"slidemill.exe   ", true, {}}, {"", true, {}},
+      {"slidemill.exe \"\"", false, {}}, {"\"C:\\Program Files\\slidemill.exe\"-r", false, {"-r"}},
+      {"\"C:\\unclosed name -r", true, {}}, {"x.exe -dir \"\" -r", false, {"-dir", "-r"}},
       {"x.exe  -dir \"C:\\My Photos\"  -r ", false, {"-dir", "C:\\My Photos", "-r"}},
-      {"x.exe -dir \"\" -r", false, {"-dir", "-r"}},
-      {"x.exe \"a b\"c", false, {"a b", "c"}},
-      {"x.exe a\"b c\"", false, {"a\"b", "c\""}},
-      {"x.exe \"unclosed  quote", false, {"unclosed  quote"}},
-      {"x.exe\ta\tb c", false, {"\ta\tb", "c"}},
+      {"x.exe \"a b\"c", false, {"a b", "c"}}, {"x.exe a\"b c\"", false, {"a\"b", "c\""}},
+      {"x.exe \"unclosed  quote", false, {"unclosed  quote"}}, {"x.exe\ta\tb c", false, {"\ta\tb", "c"}},
       {"x.exe \"C:\\dir\\\" next", false, {"C:\\dir\\", "next"}},
   };
   for (const Case& c : cases) {
@@ -52,13 +46,10 @@ TEST(CommandLineTest, ParseStoresRawValuesOrStopsAtTheFirstUnknown) {
   } cases[] = {
       {{"-dir", "C:\\a", "-dir", "C:\\b"}, &RawOptions::Dir, "C:\\b", nullptr},
       {{"-dir", "-r"}, &RawOptions::Recurse, "", nullptr},  // a value is a value
-      {{"-r"}, &RawOptions::Recurse, "TRUE", nullptr},
-      {{"-dir"}, &RawOptions::Dir, "", nullptr},
+      {{"-r"}, &RawOptions::Recurse, "TRUE", nullptr}, {{"-dir"}, &RawOptions::Dir, "", nullptr},
       {{"-video-codec", "mjpeg -vf x"}, &RawOptions::VideoCodec, "mjpeg -vf x", nullptr},
-      {{"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"},
-      {{"-di"}, &RawOptions::Dir, "", "-di"},
-      {{"-dir=x"}, &RawOptions::Dir, "", "-dir=x"},
-      {{"photos"}, &RawOptions::Dir, "", "photos"},
+      {{"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"}, {{"-di"}, &RawOptions::Dir, "", "-di"},
+      {{"-dir=x"}, &RawOptions::Dir, "", "-dir=x"}, {{"photos"}, &RawOptions::Dir, "", "photos"},
       {{"-r", "-nope", "-usage"}, &RawOptions::Recurse, "TRUE", "-nope"},
       {{"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
   };

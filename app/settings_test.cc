@@ -41,11 +41,9 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
     std::string encoder = "";
   } cases[] = {
       {&RawOptions::VideoFramesPerSecond, "0", fps + "between 1 and 100, inclusive."},
-      {&RawOptions::VideoFramesPerSecond, "100", ""},
-      {&RawOptions::VideoFramesPerSecond, "2.5", fps + "an integer."},
+      {&RawOptions::VideoFramesPerSecond, "100", ""}, {&RawOptions::VideoFramesPerSecond, "2.5", fps + "an integer."},
       {&RawOptions::VideoFramesPerSecond, "   ", ""},  // spaces only: not given
-      {&RawOptions::LogPath, "run.log", log},
-      {&RawOptions::LogPath, Native("./run.log"), ""},
+      {&RawOptions::LogPath, "run.log", log}, {&RawOptions::LogPath, Native("./run.log"), ""},
       {&RawOptions::LogPath, Native("missing/run.log"), log},
       {&RawOptions::LogPath, Native(scratch_.str() + "/adir/run.log"), ""},
       {&RawOptions::LogPath, Native("./") + std::string(kNameFieldSize, 'x'), log},

@@ -333,8 +333,7 @@ TEST(WholeRunTest, Rows) {
                  "!Notes.avi", "!Notes/_title.srt"},
        .log = "photos\n    No JPG files found in this directory.\nphotos/2019 Trip\n    Encoding complete.\n"
               "photos/2019 Trip/Day 2\n    Encoding complete.\nphotos/Notes\n    No JPG files found in this "
-              "directory.\n",
-       .how = kRealEncoder},
+              "directory.\n", .how = kRealEncoder},
       // ffmpeg's list and arguments, its Ctrl-C code and its other codes.
       {.what = "ffmpeg's command and list, its interrupt code",
        .tree = {odd + "/B.JPG", odd + "/a.jpg", odd + "/.h.jpg", odd + "/stand-in=EXIT=255", "x/p.jpg",
@@ -345,8 +344,7 @@ TEST(WholeRunTest, Rows) {
                 "file 'file:{S}/photos/it'\\''s \"[a]\"; b,c:d\\e/a.jpg'\narg=-hide_banner\narg=-loglevel\n"
                 "arg=error\narg=-stats\narg=-y\narg=-r\narg=25\narg=-f\narg=concat\narg=-safe\narg=0\narg=-i\n"
                 "arg=file:{S}/photos/" + odd + "/.slidemill-photos.ffconcat\narg=-vf", "x"},
-       .out = {"Would you like to exit now? [y/N]: \n"},
-       .files = {"!" + odd + "/.slidemill-photos.ffconcat"},
+       .out = {"Would you like to exit now? [y/N]: \n"}, .files = {"!" + odd + "/.slidemill-photos.ffconcat"},
        .log = "Aborted by user.\n{S}/photos/x\n    FFmpeg exited with an error code: 3\n    2 of 2 videos failed.\n"},
       // The real ffmpeg, in a directory and with a title file whose names its
       // syntaxes would read as their own: .JPG counted, a hidden photo not,
@@ -380,8 +378,7 @@ TEST(WholeRunTest, Rows) {
       {.what = "two title fonts", .tree = {"a/p.jpg", "../b/p.jpg"},
        .args = {"-encoder", "ffmpeg", "-video-size", "320x180", "-subtitle-text", "Title", "-video-filename",
                 "{Dir}.mp4", "-subtitle-font-file", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"},
-       .how = kRealEncoder,
-       .check = [](const fs::path& root) {
+       .how = kRealEncoder, .check = [](const fs::path& root) {
          RunProgram({test::TestExecutableDir() + "slidemill", "-dir", root.parent_path() / "b", "-encoder", "ffmpeg",
                      "-video-size", "320x180", "-subtitle-text", "Title", "-video-filename", "{Dir}.mp4",
                      "-subtitle-font-file", "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"}, "/");

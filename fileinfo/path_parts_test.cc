@@ -19,9 +19,8 @@ TEST(PathPartsTest, DirTitleExtAndNameOnBothSystems) {
       {win, "\\\\host\\share\\img.jpg", "host\\share|img|jpg|img.jpg"}, {win, "", "|||"},
       {win, "C:/p/img.jpg", "C:|/p/img|jpg|/p/img.jpg"}, {posix, "/p/", "/p|||"},
       {posix, "/photos/trip.2019/img01.jpg", "/photos/trip.2019|img01|jpg|img01.jpg"},
-      {posix, "/img.jpg", "/|img|jpg|img.jpg"},  // an absolute path stays absolute
       {posix, "//host/share/img.jpg", "//host/share|img|jpg|img.jpg"},
-      {posix, "C:\\p\\img.jpg", "|C:\\p\\img|jpg|C:\\p\\img.jpg"},
+      {posix, "/img.jpg", "/|img|jpg|img.jpg"}, {posix, "C:\\p\\img.jpg", "|C:\\p\\img|jpg|C:\\p\\img.jpg"},
   };
   for (const auto& c : cases) {
     PathParts p = SplitPathParts(c.path, c.rules);

@@ -40,8 +40,7 @@ TEST(PatternSearchTest, Dialect) {
       {"\\[", "{", 0}, {"\x80\x81\x82\x84\x86\x94\xA4", "\x87\x9A\x90\x8E\x8F\x99\xA5", 1, 7},
       {"\x87\x9A\x90\x8E\x8F\x99\xA5", "\x80\x81\x82\x84\x86\x94\xA4", 1, 7},
       {"\x83", "\x84", 0}, {"\xC4", "\xE4", 0},  // not a pair of code page 437
-      {"[\\x80-\\x82]", "\x87\x9A\x90", 1, 1},
-      {"jpg\\c", "JPG", 0},  // \c reaches back over literals
+      {"[\\x80-\\x82]", "\x87\x9A\x90", 1, 1}, {"jpg\\c", "JPG", 0},  // \c reaches back over literals
       {"jpg\\c", "jpg", 1, 3}, {"[a-c]\\c", "B", 1, 1},  // but not over sets
       {"\\c[a-c]", "B", 0}, {"[a-c]\\cx", "BX", 0}, {"[^a]\\c", "A", 0}, {"\\c[^a]", "A", 1, 1},
       {"(a)\\01", "aA", 1, 2}, {"(a)\\01\\c", "aA", 0},
@@ -66,8 +65,7 @@ TEST(PatternSearchTest, Dialect) {
       {"^", "abc", 0}, {"$", "abc", 0}, {"c$", "abc", 3, 1}, {"c$", "abc\r\n", 3, 1}, {"c$", "abc\n", 0},
       {"c$", "abc\rx", 0}, {"a$\r\nb", "a\r\nb", 1, 4}, {"^*", "*a", 1, 1}, {"^*", "a*", 0}, {"$+", "a+", 0},
       {"\\bx", "ax x", 4, 1}, {"\\bb", "ab", 2, 1, 2}, {"t\\b", "cat", 3, 1}, {"_\\b", "a_ b", 2, 1},
-      {"\\b_", "a_", 0},
-      {"\\b\\x81", "a\x81", 2, 1},  // letters above 127 are not word bytes
+      {"\\b_", "a_", 0}, {"\\b\\x81", "a\x81", 2, 1},  // letters above 127 are not word bytes
       // Quantifiers.
       {"a+", "baaa", 2, 3}, {"a*", "bbb", 0}, {"x*", "axxb", 2, 2}, {"a*ab", "aaab", 1, 4},
       {"a?ab", "ab", 1, 2}, {".*x", "abxcx", 1, 5}, {"*a", "*a", 1, 2}, {"+", "1+1", 2, 1},
@@ -88,8 +86,7 @@ TEST(PatternSearchTest, Dialect) {
       {"|a", "|a", 1, 2}, {"a|", "a|", 1, 2}, {"(|a)", "|a", 1, 2}, {"(a|)", "a|", 1, 2},
       {"a||b", "|b", 1, 2}, {"a||b", "ab", 1, 2}, {"a|\\", "a", 1, 1}, {"\\5|a", "a", 1, 1},
       {"a*|b", "b", 0},  // a* matches nothing, and that choice stands
-      {"b|a*", "b", 1, 1}, {"a|b*", "bbb", 1, 3},
-      {"a*|xa", "aaa", 0},  // the chosen a* gives nothing back
+      {"b|a*", "b", 1, 1}, {"a|b*", "bbb", 1, 3}, {"a*|xa", "aaa", 0},  // the chosen a* gives nothing back
       {"a+|ab", "aab", 1, 3}, {"(a*a)|xb", "aab", 1, 3},  // inside a group it does
       {"(a|ab)c", "abc", 1, 3},
       // Reached again with a? left out, a* must end where it did before.
