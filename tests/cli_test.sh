@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # What only the built program can show. Natively: colours on a terminal (the
-# whole runs check the terminal's settings afterwards). Windows, under wine: CR LF line ends,
-# drive and share roots, the exit statuses, and whole runs through the real
-# cmd.exe named by comspec.
+# whole runs check the terminal's settings afterwards). Windows, under wine:
+# CR LF line ends, drive and share roots, the exit statuses, and whole runs
+# whose names and encoder paths must reach the encoder intact.
 #   tests/cli_test.sh native    build/slidemill
 #   tests/cli_test.sh windows   build-windows/slidemill.exe under wine
 set -uo pipefail
