@@ -81,6 +81,17 @@ bool FileExists(const std::string& path, Platform& platform) {
   return !path.empty() && platform.FileExists(path);
 }
 
+// A file option: "" when not given, else the path as typed, which must name
+// an existing file. False (with the error recorded) when it does not.
+bool CheckFileOption(const std::string& raw, std::string_view option, std::string& value,
+                     JobError& error, Platform& platform) {
+  value = Given(raw) ? raw : "";
+  if (value.empty() || FileExists(value, platform)) return true;
+  SetJobError(error, kErrorInvalidArgument,
+              "The file specified by '" + std::string(option) + "' does not exist.");
+  return false;
+}
+
 // The directory part of a log path: up to and including its last separator.
 // A bare file name, or a path too long for the system, has none.
 std::string LogDirectoryPart(const std::string& path, const PathRules& rules) {
@@ -173,27 +184,9 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
 
   s.VideoFilename = TextOr(raw.VideoFilename, ffmpeg ? "_movie.mp4" : "_movie.avi");
 
-  if (Given(raw.MencoderPath)) {
-    if (!FileExists(raw.MencoderPath, platform)) {
-      SetJobError(error, kErrorInvalidArgument,
-                  "The file specified by '-mencoder-path' does not exist.");
-      return;
-    }
-    s.MencoderPath = raw.MencoderPath;
-  } else {
-    s.MencoderPath.clear();
-  }
+  if (!CheckFileOption(raw.MencoderPath, "-mencoder-path", s.MencoderPath, error, platform)) return;
 
-  if (Given(raw.FfmpegPath)) {
-    if (!FileExists(raw.FfmpegPath, platform)) {
-      SetJobError(error, kErrorInvalidArgument,
-                  "The file specified by '-ffmpeg-path' does not exist.");
-      return;
-    }
-    s.FfmpegPath = raw.FfmpegPath;
-  } else {
-    s.FfmpegPath.clear();
-  }
+  if (!CheckFileOption(raw.FfmpegPath, "-ffmpeg-path", s.FfmpegPath, error, platform)) return;
 
   s.Recurse = Given(raw.Recurse);
   if (!CheckInteger(raw.RDepth, s.Recurse ? -1 : 0, -1, INT32_MAX,
@@ -211,16 +204,11 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
 
   s.SRTFilename = TextOr(raw.SRTFilename, "_title.srt");
 
-  if (Given(raw.SubtitleFontFile)) {
-    if (!FileExists(raw.SubtitleFontFile, platform)) {
-      SetJobError(error, kErrorInvalidArgument,
-                  "The file specified by '-subtitle-font-file' does not exist.");
-      return;
-    }
-    s.SubtitleFontFile = raw.SubtitleFontFile;
-  } else {
-    s.SubtitleFontFile = DefaultFontFile(platform, rules);
+  if (!CheckFileOption(raw.SubtitleFontFile, "-subtitle-font-file", s.SubtitleFontFile, error,
+                       platform)) {
+    return;
   }
+  if (s.SubtitleFontFile.empty()) s.SubtitleFontFile = DefaultFontFile(platform, rules);
 
   if (!CheckInteger(raw.SubtitleFontSize, 16, 0, INT32_MAX,
                     "'-subtitle-font-size' must be an integer.",
