@@ -41,6 +41,11 @@ void Output::ConsoleLine(TextColor color, std::string_view text) {
   SetTextColor(TextColor::kNormal);
 }
 
+void Output::ReportFailure(std::string_view text) {
+  ConsoleLine(TextColor::kFailure, text);
+  WriteLog(text, false);
+}
+
 void Output::WriteLog(std::string_view text, bool with_timestamp) {
   if (log_path_.empty()) return;
   std::string line;

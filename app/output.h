@@ -25,6 +25,9 @@ class Output {
   // A line end, then `text` alone on its line in `color`; the colour goes
   // back to normal after it.
   void ConsoleLine(TextColor color, std::string_view text);
+  // A failure that does not end the run: its line in light red, and the same
+  // text as an indented log line.
+  void ReportFailure(std::string_view text);
 
   // Appends one line to the log: "MM-DD-YYYY HH:MM:SS text" when stamped,
   // four spaces and the text otherwise. Does nothing without a log path; a

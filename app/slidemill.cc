@@ -86,9 +86,7 @@ int RealMain(Platform& platform, int argc, char** argv) {
   // A directory too deep for the system's paths is not walked, and says so.
   auto report_too_long = [&] {
     for (const std::string& path : iterator.TakeTooLongPaths()) {
-      std::string line = "Passed over, its path is too long: " + path;
-      output.ConsoleLine(TextColor::kFailure, line);
-      output.WriteLog(line, false);
+      output.ReportFailure("Passed over, its path is too long: " + path);
     }
   };
   for (;;) {

@@ -297,11 +297,11 @@ DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& ended, const std::st
       return DirectoryResult::kEndRun;
     case Kind::kNoDirectory:
       // Started anywhere else it would read and write the wrong files.
-      ReportFailure("The encoder was not started: this directory cannot be entered (" +
+      output_.ReportFailure("The encoder was not started: this directory cannot be entered (" +
                     outcome.error + ").");
       break;
     case Kind::kLost:
-      ReportFailure("How the encoder ended cannot be learnt (" + outcome.error + ").");
+      output_.ReportFailure("How the encoder ended cannot be learnt (" + outcome.error + ").");
       break;
     case Kind::kCtrlC:
     case Kind::kCtrlBreak: {
@@ -325,7 +325,7 @@ DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& ended, const std::st
         output_.ConsoleLine(TextColor::kSuccess, "Movie encoding completed successfully.");
       } else {
         ++videos_failed_;
-        ReportFailure(std::string(kNoVideo));
+        output_.ReportFailure(kNoVideo);
       }
       break;
   }
@@ -338,11 +338,6 @@ bool VideoJob::VideoMade(const std::string& video) {
          (made.attributes & kAttributeDirectory) == 0;
 }
 
-void VideoJob::ReportFailure(const std::string& message) {
-  output_.ConsoleLine(TextColor::kFailure, message);
-  output_.WriteLog(message, false);
-}
-
 void VideoJob::Pause() {
   if (settings_.SleepTime > 0) platform_.Sleep(static_cast<uint32_t>(settings_.SleepTime));
 }
@@ -351,7 +346,7 @@ DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) 
   Announce(dir);
   std::string jpg_name = FirstJpg(dir);
   if (jpg_name.empty()) {
-    ReportFailure(std::string(kNoJpg));
+    output_.ReportFailure(kNoJpg);
     return DirectoryResult::kContinue;
   }
   if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
@@ -360,7 +355,7 @@ DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) 
   Encoding encoding = PrepareEncoding(dir);
   if (!encoding.list_error.empty()) {
     ++videos_tried_, ++videos_failed_;
-    ReportFailure("The list of photos for the encoder cannot be written: " + encoding.list_error + ".");
+    output_.ReportFailure("The list of photos for the encoder cannot be written: " + encoding.list_error + ".");
     return DirectoryResult::kContinue;
   }
   ChildOutcome outcome = RunEncoder(encoding.arguments, dir);

@@ -86,7 +86,6 @@ class VideoJob {
   DirectoryResult ReportOutcome(const ChildOutcome& outcome, const std::string& video);
   // Whether a reported success left a video with something in it.
   bool VideoMade(const std::string& video);
-  void ReportFailure(const std::string& message);
   void Pause();
 
   Platform& platform_;
