@@ -12,8 +12,7 @@ using Kind = ChildOutcome::Kind;
 
 TEST(VideoJobTest, TitleTextIsOneCueWithEachPlaceholderReplacedOnce) {
   EXPECT_EQ(BuildTitleText("{MonthModified}/{DayModified}/{YearModified}{CRLF}{DayModified}{Dir}"
-                           "{crlf}{YearModified",
-                           "{CRLF}", "6", "2009"),
+                           "{crlf}{YearModified", "{CRLF}", "6", "2009"),
             "1\r\n00:00:00,000 --> 99:00:00,000\r\n6/{CRLF}/2009\r\n{CRLF}{Dir}{crlf}{YearModified");
 }
 

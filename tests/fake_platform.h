@@ -51,8 +51,7 @@ class FakePlatform : public PlatformWrapper {
     if (!keys.empty()) keys.pop_front();
     return key;
   }
-  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir) override {
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir) override {
     runs.push_back({ShownCommandLine(arguments), dir});
     ended_ = outcomes.empty() ? ChildOutcome{} : outcomes.front();
     if (!outcomes.empty()) outcomes.pop_front();
