@@ -57,7 +57,15 @@ void Output::WriteLog(std::string_view text, bool with_timestamp) {
   }
   line += text;
   line += platform_.LineEnd();
-  platform_.AppendToFile(log_path_, line);
+  if (held_log_ != nullptr) {
+    *held_log_ += line;
+  } else {
+    platform_.AppendToFile(log_path_, line);
+  }
+}
+
+void Output::WriteHeldLog(std::string_view lines) {
+  if (!log_path_.empty() && !lines.empty()) platform_.AppendToFile(log_path_, lines);
 }
 
 int32_t PrintJobError(const JobError& error, Output& output) {

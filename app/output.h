@@ -34,12 +34,17 @@ class Output {
   // log that cannot be written is skipped silently for that line.
   void WriteLog(std::string_view text, bool with_timestamp = true);
   void set_log_path(std::string path) { log_path_ = std::move(path); }
+  // Keeps the log's lines back in `held`, as they would be written, until
+  // WriteHeldLog writes them together; nullptr writes each at once again.
+  void HoldLog(std::string* held) { held_log_ = held; }
+  void WriteHeldLog(std::string_view lines);
 
   Platform& platform() { return platform_; }
 
  private:
   Platform& platform_;
   std::string log_path_;
+  std::string* held_log_ = nullptr;
 };
 
 // Writes, on the standard error stream, a line end, the message, ": " and the

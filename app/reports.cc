@@ -49,13 +49,18 @@ void PrintSettings(const Settings& s, Output& out) {
   out.ConsoleLineEnd();
   TextLine(out, "-dir", s.Dir);
   TextLine(out, "-dir-filter", s.DirFilter);
+  BooleanLine(out, "-dry-run", s.DryRun);
   TextLine(out, "-encoder", s.Encoder);
   TextLine(out, "-ffmpeg-path", s.FfmpegPath);
+  IntegerLine(out, "-jobs", s.Jobs);
+  BooleanLine(out, "-list", s.List);
+  BooleanLine(out, "-list0", s.List0);
   TextLine(out, "-log-path", s.LogPath);
   TextLine(out, "-mencoder-path", s.MencoderPath);
   BooleanLine(out, "-r", s.Recurse);
   IntegerLine(out, "-r-depth", s.RDepth);
   BooleanLine(out, "-say-settings", s.SaySettings);
+  BooleanLine(out, "-skip-existing", s.SkipExisting);
   IntegerLine(out, "-sleep-time", s.SleepTime);
   TextLine(out, "-srt-filename", s.SRTFilename);
   TextLine(out, "-subtitle-font-file", s.SubtitleFontFile);

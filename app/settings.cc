@@ -4,15 +4,23 @@
 
 namespace slidemill {
 
-const std::array<OptionInfo, 20> kOptions = {{
+const std::array<OptionInfo, 25> kOptions = {{
     {"-dir", OptionKind::kValued, &RawOptions::Dir,
      "Root directory. All processing takes place below this directory."},
     {"-dir-filter", OptionKind::kValued, &RawOptions::DirFilter,
      "Only directories matching this regular expression are processed."},
+    {"-dry-run", OptionKind::kFlag, &RawOptions::DryRun,
+     "Shows each command that would run; writes and starts nothing."},
     {"-encoder", OptionKind::kValued, &RawOptions::Encoder,
      "The encoder: mencoder (the default) or ffmpeg."},
     {"-ffmpeg-path", OptionKind::kValued, &RawOptions::FfmpegPath,
      "Path to ffmpeg.exe. If omitted, it must be in a PATHed dir."},
+    {"-jobs", OptionKind::kValued, &RawOptions::Jobs,
+     "How many directories are encoded at once; 0 is one per processor."},
+    {"-list", OptionKind::kFlag, &RawOptions::List,
+     "Prints each directory that would be encoded, one per line, and exits."},
+    {"-list0", OptionKind::kFlag, &RawOptions::List0,
+     "Like '-list', each directory ended by a NUL byte instead."},
     {"-log-path", OptionKind::kValued, &RawOptions::LogPath,
      "Path to the log file. If omitted, no log file is used."},
     {"-mencoder-path", OptionKind::kValued, &RawOptions::MencoderPath,
@@ -23,6 +31,8 @@ const std::array<OptionInfo, 20> kOptions = {{
      "Determine how deeply we recurse the directory specified in '-dir'."},
     {"-say-settings", OptionKind::kFlag, &RawOptions::SaySettings,
      "Displays all normalized settings and then exits."},
+    {"-skip-existing", OptionKind::kFlag, &RawOptions::SkipExisting,
+     "Passes over a directory whose video already exists."},
     {"-sleep-time", OptionKind::kValued, &RawOptions::SleepTime,
      "We pause this many milliseconds after each movie is created."},
     {"-srt-filename", OptionKind::kValued, &RawOptions::SRTFilename,
@@ -196,6 +206,14 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
   }
 
   s.SaySettings = Given(raw.SaySettings);
+  s.SkipExisting = Given(raw.SkipExisting);
+  s.DryRun = Given(raw.DryRun);
+  s.List = Given(raw.List);
+  s.List0 = Given(raw.List0);
+  if (!CheckInteger(raw.Jobs, 1, 0, kMaxJobs, "'-jobs' must be an integer.",
+                    "'-jobs' must be between 0 and 64, inclusive.", s.Jobs, error)) {
+    return;
+  }
   if (!CheckInteger(raw.SleepTime, 0, 0, INT32_MAX,
                     "'-sleep-time' must be an integer.",
                     "'-sleep-time' must be zero or greater.", s.SleepTime, error)) {

@@ -19,13 +19,18 @@ namespace slidemill {
 struct RawOptions {
   std::string Dir;
   std::string DirFilter;
+  std::string DryRun;
   std::string Encoder;
   std::string FfmpegPath;
+  std::string Jobs;
+  std::string List;
+  std::string List0;
   std::string LogPath;
   std::string MencoderPath;
   std::string Recurse;
   std::string RDepth;
   std::string SaySettings;
+  std::string SkipExisting;
   std::string SleepTime;
   std::string SRTFilename;
   std::string SubtitleFontFile;
@@ -44,13 +49,18 @@ struct RawOptions {
 struct Settings {
   std::string Dir;
   std::string DirFilter;
+  bool DryRun = false;
   std::string Encoder;
   std::string FfmpegPath;
+  int32_t Jobs = 1;  // 0: one per processor
+  bool List = false;
+  bool List0 = false;
   std::string LogPath;
   std::string MencoderPath;
   bool Recurse = false;
   int32_t RDepth = 0;
   bool SaySettings = false;
+  bool SkipExisting = false;
   int32_t SleepTime = 0;
   std::string SRTFilename;
   std::string SubtitleFontFile;
@@ -78,7 +88,10 @@ struct OptionInfo {
 };
 
 // Every option, in the order the usage text lists them.
-extern const std::array<OptionInfo, 20> kOptions;
+extern const std::array<OptionInfo, 25> kOptions;
+
+// The most encoders that run at once.
+inline constexpr int32_t kMaxJobs = 64;
 
 // True for a decimal integer in the 32-bit signed range: digits with at most
 // a leading "-" (a lone "-" is 0). Stores the value when `value` is given.

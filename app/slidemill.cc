@@ -40,6 +40,16 @@ int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullpt
   return status;
 }
 
+// Calls `each` for every directory of the walk that a run would encode.
+template <typename Each>
+void ForEachPhotoDirectory(cFileIterator& iterator, VideoJob& job, Each each) {
+  for (;;) {
+    std::string dir = iterator.MOVETONEXTDIR();
+    if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
+    if (job.WouldEncode(dir)) each(dir);
+  }
+}
+
 }  // namespace
 
 int RealMain(Platform& platform, int argc, char** argv) {
@@ -70,7 +80,8 @@ int RealMain(Platform& platform, int argc, char** argv) {
     return 0;
   }
 
-  output.set_log_path(settings.LogPath);
+  // A dry run leaves no trace, not even a log line.
+  if (!settings.DryRun) output.set_log_path(settings.LogPath);
   iterator.ADDDIR(settings.Dir, settings.RDepth);
   if (iterator.ERR_IS()) {
     // Every refusal of the root gets this one detail.
@@ -78,11 +89,32 @@ int RealMain(Platform& platform, int argc, char** argv) {
                 "The directory specified by '-dir' does not exist.");
     return EndOfRun(error, output);
   }
-  iterator.BREAKHANDLER(1);
-  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
   iterator.FILTER_DIR(settings.DirFilter);
 
   VideoJob job(platform, output, settings, error);
+  if (settings.List || settings.List0) {
+    // Only the paths, for other programs to read.
+    ForEachPhotoDirectory(iterator, job, [&](const std::string& dir) {
+      output.ConsoleWrite(dir);
+      if (settings.List0) {
+        output.ConsoleWrite(std::string_view("\0", 1));
+      } else {
+        output.ConsoleLineEnd();
+      }
+    });
+    return 0;
+  }
+  if (!settings.DryRun && platform.ShowTitle("Slidemill")) {
+    // The count walks the tree as the run will.
+    cFileIterator counter(platform);
+    counter.ADDDIR(settings.Dir, settings.RDepth);
+    counter.FILTER_DIR(settings.DirFilter);
+    int total = 0;
+    ForEachPhotoDirectory(counter, job, [&](const std::string&) { ++total; });
+    job.ShowProgress(total);
+  }
+  iterator.BREAKHANDLER(1);
+  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
   // A directory too deep for the system's paths is not walked, and says so.
   auto report_too_long = [&] {
     for (const std::string& path : iterator.TakeTooLongPaths()) {
@@ -107,7 +139,11 @@ int RealMain(Platform& platform, int argc, char** argv) {
     if (job.ProcessDirectory(dir, file) == DirectoryResult::kEndRun) break;
     report_too_long();
   }
+  // Encoders still running are waited for, unless the user chose to exit.
+  if (error.Code != kErrorAborted) job.FinishRunning();
+  if (error.Code == kErrorAborted) job.StopRunning();
   if (!HasJobError(error)) report_too_long();
+  platform.ShowTitle("");
   return EndOfRun(error, output, &job);
 }
 

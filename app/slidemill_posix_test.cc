@@ -256,7 +256,7 @@ TEST(WholeRunTest, Rows) {
                            "$(touch pwned); `id` & | > <", " spaced ", "Best?[1]", "st*r", "{Dir}", "*",
                            "[x]"}) {
     names.tree.push_back(name + "/p.jpg");
-    names.runs.push_back(name + "\narg=mf://*.[jJ][pP][gG]\narg=-o\narg={S}/photos/" + name + ".avi");
+    names.runs.push_back(name + "\narg=mf://*.[jJ][pP][gG]\narg=-o\narg={S}/photos/" + name + ".slidemill-part.avi");
     names.files.push_back(name + "/_title.srt~" + (name == "st*r" ? "3.2.2018" : "5.6.2019"));
   }
   const std::vector<std::string> a = {"a/p.jpg"}, ab = {"a/p.jpg", "b/p.jpg"},
@@ -276,7 +276,7 @@ TEST(WholeRunTest, Rows) {
                 "c/stand-in=VIDEO=none", "d/p.jpg", "d/stand-in=VIDEO=empty", "e/p.jpg",
                 "e/stand-in=EXIT=2", "f/p.jpg", "f/stand-in=OUTPUT=8000000"},
        .args = {"-log-path", "{S}/run.log"}, .status = 6, .err = "5 of 6 videos failed.\n",
-       .runs = {"a\narg=mf://*.[jJ][pP][gG]\narg=-o\narg=_movie.avi\narg=-mf\narg=fps=25\narg=-ovc\narg=lavc"
+       .runs = {"a\narg=mf://*.[jJ][pP][gG]\narg=-o\narg=_movie.slidemill-part.avi\narg=-mf\narg=fps=25\narg=-ovc\narg=lavc"
                 "\narg=-lavcopts\narg=vcodec=mjpeg\nend", "b", "c", "d", "e", "f"},
        .out = {"Would you like to exit now? [y/N]: \n", "\nJob complete.\n"},
        .log = "a\n    Mencoder exited with an error code: 1\n{S}/photos/b\n    Mencoder exited with an "

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "app/ffmpeg_command.h"
 #include "app/interrupt.h"
+#include "platform/keys.h"
 #include "platform/path_rules.h"
 
 namespace slidemill {
@@ -36,6 +38,7 @@ std::string EncoderInput() {
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
 constexpr std::string_view kNoVideo = "The encoder reported success but made no video.";
+constexpr std::string_view kSkipped = "Video exists; skipped.";
 
 // Replaces a placeholder in the pieces that are not literal. A literal value
 // becomes a piece of its own; other text joins its neighbours, so a later
@@ -163,6 +166,39 @@ std::string VideoName(const Settings& settings, const std::string& encoder,
   return Joined(FillTemplate("{VideoFilename}", settings, encoder, font_file, dir));
 }
 
+std::string PartName(std::string_view video_template) {
+  // The extension is what follows the last dot of the last name; a dot
+  // inside a placeholder's value is never taken for it.
+  std::size_t name_start = video_template.find_last_of(std::string(NativePathRules().split_set) + "}");
+  std::size_t dot = video_template.rfind('.');
+  if (dot == std::string_view::npos || (name_start != std::string_view::npos && dot < name_start)) {
+    dot = video_template.size();
+  }
+  return std::string(video_template.substr(0, dot)) + ".slidemill-part" +
+         std::string(video_template.substr(dot));
+}
+
+std::vector<std::string> LastLines(std::string_view output, std::size_t count) {
+  std::vector<std::string> lines;
+  while (!output.empty() && lines.size() < count) {
+    if (output.back() == '\n') output.remove_suffix(1);
+    std::size_t start = output.find_last_of('\n');
+    std::string_view line = start == std::string_view::npos ? output : output.substr(start + 1);
+    output.remove_suffix(line.size());
+    while (line.ends_with('\r')) line.remove_suffix(1);
+    line = line.substr(line.find_last_of('\r') == std::string_view::npos ? 0 : line.find_last_of('\r') + 1);
+    lines.insert(lines.begin(), std::string(line));
+  }
+  return lines;
+}
+
+VideoJob::VideoJob(Platform& platform, Output& output, const Settings& settings, JobError& error)
+    : platform_(platform), output_(output), settings_(settings), error_(error) {
+  std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
+  jobs_ = settings.Jobs == 0 ? processors : static_cast<std::size_t>(settings.Jobs);
+  jobs_ = std::min(jobs_, static_cast<std::size_t>(kMaxJobs));
+}
+
 void VideoJob::Block(std::string_view heading, TextColor color, std::string_view text) {
   output_.ConsoleLineEnd();
   output_.SetTextColor(TextColor::kSuccess);
@@ -229,30 +265,27 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
                          ? std::string()
                          : platform_.AbsolutePath(settings_.SubtitleFontFile);
   // The encoder runs inside the directory, so a path made from {Dir} must
-  // not depend on where the walk started.
+  // not depend on where the walk started. It writes the video under its
+  // part name.
   std::string absolute_dir = platform_.AbsolutePath(dir);
+  Settings part_settings = settings_;
+  part_settings.VideoFilename = PartName(settings_.VideoFilename);
   std::string video = VideoName(settings_, encoder, font, absolute_dir);
+  std::string part = VideoName(part_settings, encoder, font, absolute_dir);
   Encoding encoding;
   if (UsesFfmpeg()) {
-    PrepareFfmpeg(absolute_dir, encoder, video, encoding);
+    PrepareFfmpeg(absolute_dir, encoder, part, encoding);
   } else {
-    encoding.arguments = BuildEncoderCommand(settings_, encoder, font, EncoderInput(), absolute_dir);
+    encoding.arguments = BuildEncoderCommand(part_settings, encoder, font, EncoderInput(), absolute_dir);
   }
   encoding.video = IsAbsolutePath(video) ? video : JoinPath(dir, video);
+  encoding.part = IsAbsolutePath(part) ? part : JoinPath(dir, part);
   return encoding;
 }
 
 void VideoJob::PrepareFfmpeg(const std::string& absolute_dir, const std::string& encoder,
-                             const std::string& video, Encoding& encoding) {
-  // The photos in byte order of their names, by absolute path: ffmpeg reads
-  // list entries relative to the list, not to where it runs.
-  std::vector<std::string> names = Photos(absolute_dir);
-  std::ranges::sort(names);
-  for (std::string& name : names) name = JoinPath(absolute_dir, name);
+                             const std::string& part, Encoding& encoding) {
   encoding.list_file = JoinPath(absolute_dir, kListFile);
-  if (!platform_.WriteWholeFile(encoding.list_file, ConcatList(names), &encoding.list_error)) {
-    encoding.list_file.clear();
-  }
   std::string title, font_dir, font_name;
   if (!settings_.SubtitleText.empty()) {
     title = platform_.AbsolutePath(JoinPath(absolute_dir, settings_.SRTFilename));
@@ -263,73 +296,95 @@ void VideoJob::PrepareFfmpeg(const std::string& absolute_dir, const std::string&
     font_name = FontFullName(FileBytes(font));
   }
   encoding.arguments = BuildFfmpegCommand(settings_, encoder, encoding.list_file,
-                                          FfmpegFilter(settings_, title, font_dir, font_name), video);
+                                          FfmpegFilter(settings_, title, font_dir, font_name), part);
 }
 
-ChildOutcome VideoJob::RunEncoder(const std::vector<CommandArgument>& arguments,
-                                  const std::string& dir) {
-  Block(UsesFfmpeg() ? "Launching ffmpeg with this command:" : "Launching mencoder with this command:",
-        TextColor::kEmphasis,
-        platform_.ShownCommandLine(arguments));
+bool VideoJob::WritePhotoList(const std::string& dir, const Encoding& encoding) {
+  // The photos in byte order of their names, by absolute path: ffmpeg reads
+  // list entries relative to the list, not to where it runs.
+  std::string absolute_dir = platform_.AbsolutePath(dir);
+  std::vector<std::string> names = Photos(absolute_dir);
+  std::ranges::sort(names);
+  for (std::string& name : names) name = JoinPath(absolute_dir, name);
+  std::string cause;
+  if (platform_.WriteWholeFile(encoding.list_file, ConcatList(names), &cause)) return true;
+  ++videos_tried_, ++videos_failed_;
+  output_.ReportFailure("The list of photos for the encoder cannot be written: " + cause + ".");
+  return false;
+}
+
+bool VideoJob::Exists(const std::string& video) {
+  FileEntry entry;
+  return platform_.FindFirst(video, &entry) && (entry.attributes & kAttributeDirectory) == 0;
+}
+
+bool VideoJob::WouldEncode(const std::string& dir) {
+  if (FirstJpg(dir).empty()) return false;
+  return !settings_.SkipExisting || !Exists(PrepareEncoding(dir).video);
+}
+
+void VideoJob::ShowCommand(const std::vector<CommandArgument>& arguments, bool would) {
+  std::string heading = std::string(would ? "Would launch " : "Launching ") +
+                        (UsesFfmpeg() ? "ffmpeg" : "mencoder") + " with this command:";
+  Block(heading, TextColor::kEmphasis, platform_.ShownCommandLine(arguments));
   output_.ConsoleLineEnd();
-
-  ++videos_tried_;
-  ChildStart start = platform_.StartChild(arguments, dir);
-  if (start.id == 0) return start.outcome;
-  // One encoder runs at a time, so the child that ends is this one.
-  return platform_.WaitForChild().outcome;
 }
 
-DirectoryResult VideoJob::ReportOutcome(const ChildOutcome& ended, const std::string& video) {
+VideoJob::Verdict VideoJob::Conclude(const ChildOutcome& outcome, const Encoding& encoding) {
   using Kind = ChildOutcome::Kind;
-  ChildOutcome outcome = ended;
-  if (UsesFfmpeg() && outcome.kind == Kind::kExited && outcome.code == kFfmpegInterrupted) {
-    outcome.kind = Kind::kCtrlC;
-  }
+  if (!encoding.list_file.empty()) platform_.RemoveFile(encoding.list_file);
   const std::string exited = UsesFfmpeg() ? "FFmpeg exited with an error code: "
                                           : "Mencoder exited with an error code: ";
-  if (outcome.kind != Kind::kExited || outcome.code != 0) ++videos_failed_;
+  Verdict verdict;
+  std::string cause;
   switch (outcome.kind) {
     case Kind::kCannotStart:
-      // It would fail the same way in every directory.
-      SetJobError(error_, kErrorStartingEncoder, outcome.error);
-      output_.WriteLog(JobErrorText(kErrorStartingEncoder) + ": " + outcome.error, false);
-      return DirectoryResult::kEndRun;
+      verdict.text = JobErrorText(kErrorStartingEncoder) + ": " + outcome.error;
+      break;
     case Kind::kNoDirectory:
       // Started anywhere else it would read and write the wrong files.
-      output_.ReportFailure("The encoder was not started: this directory cannot be entered (" +
-                    outcome.error + ").");
+      verdict = {false, "The encoder was not started: this directory cannot be entered (" +
+                            outcome.error + ").", true};
       break;
     case Kind::kLost:
-      output_.ReportFailure("How the encoder ended cannot be learnt (" + outcome.error + ").");
+      verdict = {false, "How the encoder ended cannot be learnt (" + outcome.error + ").", true};
       break;
     case Kind::kCtrlC:
-    case Kind::kCtrlBreak: {
-      bool exit = CheckEncoderInterrupt(output_, outcome) == InterruptAnswer::kExit;
-      output_.WriteLog("Aborted by user.", false);
-      if (exit) {
-        SetJobError(error_, kErrorAborted, "");
-        return DirectoryResult::kEndRun;
-      }
+    case Kind::kCtrlBreak:
+      verdict.text = "Aborted by user.";
       break;
-    }
     case Kind::kKilled:
       // The code a shell gives a program that a signal ended.
-      output_.WriteLog(exited + std::to_string(128 + outcome.code), false);
+      verdict.text = exited + std::to_string(128 + outcome.code);
       break;
     case Kind::kExited:
       if (outcome.code != 0) {
-        output_.WriteLog(exited + std::to_string(outcome.code), false);
-      } else if (VideoMade(video)) {
-        output_.WriteLog("Encoding complete.", false);
-        output_.ConsoleLine(TextColor::kSuccess, "Movie encoding completed successfully.");
+        verdict.text = exited + std::to_string(outcome.code);
+      } else if (!VideoMade(encoding.part)) {
+        verdict = {false, std::string(kNoVideo), true};
+      } else if (!platform_.RenameFile(encoding.part, encoding.video, &cause)) {
+        verdict = {false, "The video cannot be put in place: " + cause + ".", true};
       } else {
-        ++videos_failed_;
-        output_.ReportFailure(kNoVideo);
+        verdict = {true, "Encoding complete.", false};
       }
       break;
   }
-  return DirectoryResult::kContinue;
+  // Only a finished video ever has the video's name.
+  if (!verdict.made) {
+    platform_.RemoveFile(encoding.part);
+    ++videos_failed_;
+  }
+  ++videos_ended_;
+  UpdateProgress();
+  return verdict;
+}
+
+DirectoryResult VideoJob::Interrupted(const ChildOutcome& outcome) {
+  if (CheckEncoderInterrupt(output_, outcome) != InterruptAnswer::kExit) {
+    return DirectoryResult::kContinue;
+  }
+  SetJobError(error_, kErrorAborted, "");
+  return DirectoryResult::kEndRun;
 }
 
 bool VideoJob::VideoMade(const std::string& video) {
@@ -342,30 +397,208 @@ void VideoJob::Pause() {
   if (settings_.SleepTime > 0) platform_.Sleep(static_cast<uint32_t>(settings_.SleepTime));
 }
 
+void VideoJob::ShowProgress(int total) {
+  progress_total_ = total;
+  UpdateProgress();
+}
+
+void VideoJob::UpdateProgress() {
+  if (progress_total_ < 0) return;
+  platform_.ShowTitle("Slidemill: " + std::to_string(videos_ended_) + " of " +
+                      std::to_string(progress_total_) + " directories, " +
+                      std::to_string(videos_failed_) + " failed");
+}
+
+namespace {
+
+// ffmpeg answers 255 when Ctrl-C or Ctrl-\ stopped it.
+ChildOutcome AsInterrupt(ChildOutcome outcome, bool ffmpeg) {
+  if (ffmpeg && outcome.kind == ChildOutcome::Kind::kExited && outcome.code == kFfmpegInterrupted) {
+    outcome.kind = ChildOutcome::Kind::kCtrlC;
+  }
+  return outcome;
+}
+
+// The lines an encoder's output leaves in the log when it failed.
+constexpr std::size_t kOutputLinesLogged = 20;
+
+}  // namespace
+
 DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) {
+  using Kind = ChildOutcome::Kind;
+  // With several jobs a directory's log lines are held and written
+  // together, once its encoder has ended.
+  bool background = jobs_ > 1 && !settings_.DryRun;
+  std::string held;
+  if (background) output_.HoldLog(&held);
+  auto release = [&](DirectoryResult result) {
+    if (background) {
+      output_.HoldLog(nullptr);
+      output_.WriteHeldLog(held);
+    }
+    return result;
+  };
+
   Announce(dir);
   std::string jpg_name = FirstJpg(dir);
   if (jpg_name.empty()) {
     output_.ReportFailure(kNoJpg);
-    return DirectoryResult::kContinue;
-  }
-  if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
-    return DirectoryResult::kEndRun;
+    return release(DirectoryResult::kContinue);
   }
   Encoding encoding = PrepareEncoding(dir);
-  if (!encoding.list_error.empty()) {
-    ++videos_tried_, ++videos_failed_;
-    output_.ReportFailure("The list of photos for the encoder cannot be written: " + encoding.list_error + ".");
-    return DirectoryResult::kContinue;
+  if (settings_.SkipExisting && Exists(encoding.video)) {
+    output_.ConsoleLine(TextColor::kSupport, kSkipped);
+    output_.WriteLog(kSkipped, false);
+    return release(DirectoryResult::kContinue);
   }
-  ChildOutcome outcome = RunEncoder(encoding.arguments, dir);
-  if (!encoding.list_file.empty()) platform_.RemoveFile(encoding.list_file);
-  DirectoryResult result = ReportOutcome(outcome, encoding.video);
+  if (settings_.DryRun) {
+    ShowCommand(encoding.arguments, true);
+    return release(DirectoryResult::kContinue);
+  }
+  if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
+    return release(DirectoryResult::kEndRun);
+  }
+  if (UsesFfmpeg() && !WritePhotoList(dir, encoding)) return release(DirectoryResult::kContinue);
+  if (background) {
+    output_.HoldLog(nullptr);
+    return StartInBackground(dir, std::move(encoding), std::move(held));
+  }
+
+  ShowCommand(encoding.arguments, false);
+  ++videos_tried_;
+  ChildStart start = platform_.StartChild(encoding.arguments, dir, false);
+  // One encoder runs at a time, so the child that ends is this one.
+  ChildOutcome outcome = AsInterrupt(
+      start.id == 0 ? start.outcome : platform_.WaitForChild(kWaitForever)->outcome, UsesFfmpeg());
+  Verdict verdict = Conclude(outcome, encoding);
+  switch (outcome.kind) {
+    case Kind::kCannotStart:
+      // It would fail the same way in every directory.
+      SetJobError(error_, kErrorStartingEncoder, outcome.error);
+      output_.WriteLog(verdict.text, false);
+      return DirectoryResult::kEndRun;
+    case Kind::kCtrlC:
+    case Kind::kCtrlBreak: {
+      DirectoryResult result = Interrupted(outcome);
+      output_.WriteLog(verdict.text, false);
+      if (result == DirectoryResult::kEndRun) return result;
+      break;
+    }
+    default:
+      if (verdict.made) {
+        output_.WriteLog(verdict.text, false);
+        output_.ConsoleLine(TextColor::kSuccess, "Movie encoding completed successfully.");
+      } else if (verdict.shown) {
+        output_.ReportFailure(verdict.text);
+      } else {
+        output_.WriteLog(verdict.text, false);
+      }
+  }
   // The pause follows every encoder that ran.
-  if (result == DirectoryResult::kContinue && outcome.kind != ChildOutcome::Kind::kNoDirectory) {
-    Pause();
+  if (outcome.kind != Kind::kNoDirectory) Pause();
+  return DirectoryResult::kContinue;
+}
+
+DirectoryResult VideoJob::StartInBackground(const std::string& dir, Encoding encoding,
+                                            std::string log) {
+  ShowCommand(encoding.arguments, false);
+  ++videos_tried_;
+  ChildStart start = platform_.StartChild(encoding.arguments, dir, true);
+  Running running{start.id, dir, std::move(encoding), std::move(log)};
+  if (start.id == 0) return EndOfBackground(running, EndedChild{0, start.outcome, ""});
+  running_.push_back(std::move(running));
+  while (running_.size() >= jobs_) {
+    if (!WaitForOne()) return DirectoryResult::kEndRun;
   }
-  return result;
+  // Those that ended meanwhile are told at once.
+  while (std::optional<EndedChild> ended = platform_.WaitForChild(0)) {
+    auto found = std::ranges::find(running_, ended->id, &Running::id);
+    if (found == running_.end()) continue;
+    Running done = std::move(*found);
+    running_.erase(found);
+    if (EndOfBackground(done, *ended) == DirectoryResult::kEndRun) return DirectoryResult::kEndRun;
+    if (running_.empty()) break;
+  }
+  return DirectoryResult::kContinue;
+}
+
+bool VideoJob::WaitForOne() {
+  constexpr uint32_t kKeyCheck = 50;  // milliseconds between looks at the keyboard
+  for (;;) {
+    // The encoders do not get the console's Ctrl-C; the program asks while
+    // they go on.
+    if (platform_.ReadKey() == kCtrlCKey && AskToExit(output_, kCtrlCNotice, false)) {
+      SetJobError(error_, kErrorAborted, "");
+      return false;
+    }
+    std::optional<EndedChild> ended = platform_.WaitForChild(kKeyCheck);
+    if (!ended) continue;
+    auto found = std::ranges::find(running_, ended->id, &Running::id);
+    if (found == running_.end()) {
+      // Nothing is left to wait for.
+      if (ended->id == 0) running_.clear();
+      return true;
+    }
+    Running done = std::move(*found);
+    running_.erase(found);
+    return EndOfBackground(done, *ended) == DirectoryResult::kContinue;
+  }
+}
+
+DirectoryResult VideoJob::EndOfBackground(Running& running, const EndedChild& ended) {
+  using Kind = ChildOutcome::Kind;
+  ChildOutcome outcome = AsInterrupt(ended.outcome, UsesFfmpeg());
+  output_.HoldLog(&running.log);
+  Verdict verdict = Conclude(outcome, running.encoding);
+  output_.WriteLog(verdict.text, false);
+  if (!verdict.made) {
+    for (const std::string& line : LastLines(ended.output, kOutputLinesLogged)) {
+      output_.WriteLog(line, false);
+    }
+  }
+  output_.HoldLog(nullptr);
+  output_.WriteHeldLog(running.log);
+  output_.ConsoleLine(verdict.made ? TextColor::kSuccess : TextColor::kFailure,
+                      running.dir + ": " + verdict.text);
+  if (outcome.kind == Kind::kCannotStart) {
+    SetJobError(error_, kErrorStartingEncoder, outcome.error);
+    return DirectoryResult::kEndRun;
+  }
+  if (outcome.kind == Kind::kCtrlC || outcome.kind == Kind::kCtrlBreak) {
+    if (Interrupted(outcome) == DirectoryResult::kEndRun) return DirectoryResult::kEndRun;
+  }
+  if (outcome.kind != Kind::kNoDirectory) Pause();
+  return DirectoryResult::kContinue;
+}
+
+DirectoryResult VideoJob::FinishRunning() {
+  while (!running_.empty()) {
+    if (!WaitForOne()) return DirectoryResult::kEndRun;
+  }
+  return DirectoryResult::kContinue;
+}
+
+void VideoJob::StopRunning() {
+  if (running_.empty()) return;
+  platform_.StopChildren();
+  while (!running_.empty()) {
+    std::optional<EndedChild> ended = platform_.WaitForChild(kWaitForever);
+    auto found = std::ranges::find(running_, ended->id, &Running::id);
+    if (found == running_.end()) {
+      if (ended->id == 0) break;
+      continue;
+    }
+    Running& running = *found;
+    output_.HoldLog(&running.log);
+    Conclude(ChildOutcome{ChildOutcome::Kind::kCtrlC, 0, ""}, running.encoding);
+    output_.WriteLog("Aborted by user.", false);
+    output_.HoldLog(nullptr);
+    output_.WriteHeldLog(running.log);
+    running_.erase(found);
+  }
+  // Whatever could not be waited for still leaves no half video behind.
+  for (Running& running : running_) platform_.RemoveFile(running.encoding.part);
+  running_.clear();
 }
 
 }  // namespace slidemill

@@ -39,6 +39,15 @@ std::vector<CommandArgument> BuildEncoderCommand(const Settings& settings,
 std::string VideoName(const Settings& settings, const std::string& encoder,
                       const std::string& font_file, const std::string& dir);
 
+// The name an encoder writes a video under until it is finished: beside
+// it, with the same extension, so that a half-made video never has the
+// final name. Made from the -video-filename template.
+std::string PartName(std::string_view video_template);
+
+// The last `count` lines of an encoder's output; a line redrawn with
+// carriage returns counts as what it showed last.
+std::vector<std::string> LastLines(std::string_view output, std::size_t count);
+
 enum class DirectoryResult {
   kContinue,  // on to the next directory
   kEndRun,    // an error was recorded, or the user chose to exit
@@ -46,11 +55,22 @@ enum class DirectoryResult {
 
 class VideoJob {
  public:
-  VideoJob(Platform& platform, Output& output, const Settings& settings, JobError& error)
-      : platform_(platform), output_(output), settings_(settings), error_(error) {}
+  VideoJob(Platform& platform, Output& output, const Settings& settings, JobError& error);
 
-  // Runs the job for directory `dir`.
+  // Runs the job for directory `dir`. With more than one job the encoder is
+  // left running, and this waits only while every job is busy.
   DirectoryResult ProcessDirectory(const std::string& dir, cFile& file);
+  // After the walk: waits for the encoders still running.
+  DirectoryResult FinishRunning();
+  // Stops the encoders still running; their unfinished videos are removed.
+  void StopRunning();
+
+  // Whether a run would encode `dir`: it holds a JPG and its video is not to
+  // be passed over.
+  bool WouldEncode(const std::string& dir);
+  // Shows the progress in the console's title, against this many
+  // directories to encode.
+  void ShowProgress(int total);
 
   // Photo directories whose encoder was started or tried, and those of them
   // that have no video to show for it (failed, interrupted, not started, or
@@ -62,9 +82,22 @@ class VideoJob {
   // What the encoder is started with, and the video it is to make.
   struct Encoding {
     std::vector<CommandArgument> arguments;
-    std::string video;
+    std::string video;  // the final name, and the name written until done
+    std::string part;
     std::string list_file;  // ffmpeg's list of photos, removed after the run
-    std::string list_error;  // why the list could not be written
+  };
+  // An encoder running in the background, and its directory's log lines.
+  struct Running {
+    ChildId id = 0;
+    std::string dir;
+    Encoding encoding;
+    std::string log;
+  };
+  // What became of one directory's encoder, in words.
+  struct Verdict {
+    bool made = false;
+    std::string text;       // the log's words
+    bool shown = false;     // a single job shows the words in red as well
   };
 
   // A green heading, a blank line, then the text in its colour.
@@ -79,21 +112,36 @@ class VideoJob {
   // The photos ffmpeg is given: the JPGs the program counts, by name.
   std::vector<std::string> Photos(const std::string& dir);
   void PrepareFfmpeg(const std::string& absolute_dir, const std::string& encoder,
-                     const std::string& video, Encoding& encoding);
+                     const std::string& part, Encoding& encoding);
+  // Writes ffmpeg's list of photos; false (reported) when it cannot be.
+  bool WritePhotoList(const std::string& dir, const Encoding& encoding);
   bool UsesFfmpeg() const { return settings_.Encoder == kEncoderFfmpeg; }
-  // Shows the command, starts the encoder in `dir` and waits for it.
-  ChildOutcome RunEncoder(const std::vector<CommandArgument>& arguments, const std::string& dir);
-  DirectoryResult ReportOutcome(const ChildOutcome& outcome, const std::string& video);
-  // Whether a reported success left a video with something in it.
+  bool Exists(const std::string& video);
+  void ShowCommand(const std::vector<CommandArgument>& arguments, bool would);
+  // Starts the encoder in the background and waits while every job is busy.
+  DirectoryResult StartInBackground(const std::string& dir, Encoding encoding, std::string log);
+  // Waits for one background encoder to end; false when the run is to end.
+  bool WaitForOne();
+  DirectoryResult EndOfBackground(Running& running, const EndedChild& ended);
+  // Puts the finished video in place or removes the unfinished one, and
+  // says what became of it.
+  Verdict Conclude(const ChildOutcome& outcome, const Encoding& encoding);
+  DirectoryResult Interrupted(const ChildOutcome& outcome);
+  // Whether a reported success left a file with something in it.
   bool VideoMade(const std::string& video);
   void Pause();
+  void UpdateProgress();
 
   Platform& platform_;
   Output& output_;
   const Settings& settings_;
   JobError& error_;
+  std::size_t jobs_ = 1;
+  std::vector<Running> running_;
   int videos_tried_ = 0;
   int videos_failed_ = 0;
+  int progress_total_ = -1;  // no progress shown
+  int videos_ended_ = 0;
 };
 
 }  // namespace slidemill

@@ -66,7 +66,7 @@ TEST(VideoJobTest, EncoderOutcomes) {
     bool titled = c.error == kErrorTitleFile;
     test::ScratchDir scratch;
     scratch.MakeTree({"trip/a.jpg", "trip/taken/"});
-    if (c.made) scratch.WriteFile("trip/_movie.avi", "video");
+    if (c.made) scratch.WriteFile("trip/_movie.slidemill-part.avi", "video");
     test::FakePlatform platform;
     platform.outcomes = {c.outcome};
     if (!c.key.empty()) platform.keys = {c.key};
@@ -84,6 +84,10 @@ TEST(VideoJobTest, EncoderOutcomes) {
     EXPECT_EQ(error.Code, c.error);
     EXPECT_EQ(test::ReadFile(scratch.path() / "run.log"), "12-05-2026 21:07:43 " + dir + "\r\n    " +
                                                               c.log + (titled ? error.Info : "") + "\r\n");
+    // Only a finished video has the video's name; no part is left.
+    EXPECT_EQ(std::pair(std::filesystem::exists(scratch.path() / "trip/_movie.avi"),
+                        std::filesystem::exists(scratch.path() / "trip/_movie.slidemill-part.avi")),
+              std::pair(c.made, false));
     EXPECT_EQ(platform.sleeps, c.paused ? std::vector<uint32_t>{5} : std::vector<uint32_t>{});
     EXPECT_EQ(std::pair(job.videos_tried(), job.videos_failed()),
               std::pair(titled ? 0 : 1, c.made || titled ? 0 : 1));

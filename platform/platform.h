@@ -126,7 +126,11 @@ struct ChildStart {
 struct EndedChild {
   ChildId id = 0;
   ChildOutcome outcome;
+  std::string output;  // a background child's last output, up to 64 KiB
 };
+
+// How long WaitForChild may wait: no limit.
+inline constexpr uint32_t kWaitForever = UINT32_MAX;
 
 // How the process was started. Windows hands over one text that the program
 // splits by its own rule; POSIX hands over the arguments the shell made.
@@ -171,6 +175,10 @@ class Platform {
   virtual std::string ReadKey() = 0;
   // Whether a key can come at all (a console or terminal to read from).
   virtual bool HasKeyboard() = 0;
+  // Shows `title` as the console's (terminal's) title; "" puts back the one
+  // it had. False, and nothing shown, when the standard output is not a
+  // console.
+  virtual bool ShowTitle(std::string_view title) = 0;
 
   // --- Files and directories ---
   virtual std::string CurrentDirectory() = 0;
@@ -211,18 +219,27 @@ class Platform {
                               std::string* error) = 0;
   // Removes a file; false when it cannot.
   virtual bool RemoveFile(const std::string& path) = 0;
+  // Renames a file, replacing one of the new name; false (with a few words
+  // why) when it cannot.
+  virtual bool RenameFile(const std::string& from, const std::string& to,
+                          std::string* error) = 0;
 
   // --- Processes ---
   // The line the user is shown for a command: on Windows the very line that
   // is run.
   virtual std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) = 0;
   // Starts a command in `dir` without waiting for it, directly (no command
-  // interpreter), the program found through the search path. Key
-  // presses reach the children as they reach a program run from the console.
+  // interpreter), the program found through the search path. Key presses
+  // reach a child as they reach a program run from the console; a
+  // background child instead runs apart from the console's Ctrl-C, reads
+  // no keyboard, and its output is kept aside and handed back when it ends.
   virtual ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                                const std::string& dir) = 0;
-  // Waits without a time limit until one of the started children ends.
-  virtual EndedChild WaitForChild() = 0;
+                                const std::string& dir, bool background) = 0;
+  // Waits up to `milliseconds` until one of the started children ends;
+  // nothing when none ended in that time.
+  virtual std::optional<EndedChild> WaitForChild(uint32_t milliseconds) = 0;
+  // Ends every started child at once; each is still waited for.
+  virtual void StopChildren() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
 
   // --- Time ---
@@ -265,6 +282,7 @@ class PlatformWrapper : public Platform {
   void SetTextColor(TextColor color) override { target_.SetTextColor(color); }
   std::string ReadKey() override { return target_.ReadKey(); }
   bool HasKeyboard() override { return target_.HasKeyboard(); }
+  bool ShowTitle(std::string_view title) override { return target_.ShowTitle(title); }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
   bool DirectoryExists(const std::string& path) override {
     return target_.DirectoryExists(path);
@@ -298,14 +316,21 @@ class PlatformWrapper : public Platform {
     return target_.WriteWholeFile(path, bytes, error);
   }
   bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
+  bool RenameFile(const std::string& from, const std::string& to,
+                  std::string* error) override {
+    return target_.RenameFile(from, to, error);
+  }
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     return target_.ShownCommandLine(arguments);
   }
   ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir) override {
-    return target_.StartChild(arguments, dir);
+                        const std::string& dir, bool background) override {
+    return target_.StartChild(arguments, dir, background);
   }
-  EndedChild WaitForChild() override { return target_.WaitForChild(); }
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
+    return target_.WaitForChild(milliseconds);
+  }
+  void StopChildren() override { target_.StopChildren(); }
   void Sleep(uint32_t milliseconds) override { target_.Sleep(milliseconds); }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }
   bool FileTimeToCalendar(uint64_t file_time, bool local,

@@ -140,6 +140,24 @@ class PosixPlatform : public Platform {
 
   bool HasKeyboard() override { return KeyboardAvailable(); }
 
+  // The terminal keeps the user's title on its stack (xterm's push and pop)
+  // while the program shows its own.
+  bool ShowTitle(std::string_view title) override {
+    const char* term = getenv("TERM");
+    if (!streams_[0].terminal || (term != nullptr && strcmp(term, "dumb") == 0)) return false;
+    FlushAll();
+    if (title.empty()) {
+      if (title_shown_) WriteAll(1, "\x1b[23;0t");
+      title_shown_ = false;
+      return true;
+    }
+    std::string text = title_shown_ ? "" : "\x1b[22;0t";
+    text += "\x1b]0;" + std::string(title) + "\x07";
+    WriteAll(1, text);
+    title_shown_ = true;
+    return true;
+  }
+
   std::string CurrentDirectory() override {
     std::string buffer(256, '\0');
     while (getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -216,17 +234,28 @@ class PosixPlatform : public Platform {
 
   bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
 
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
+    if (rename(from.c_str(), to.c_str()) == 0) return true;
+    *error = FileErrorText(errno);
+    return false;
+  }
+
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     return JoinCommandLine(arguments);
   }
 
   ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir) override {
+                        const std::string& dir, bool background) override {
     FlushAll();
-    return StartProcess(arguments, dir);
+    return StartProcess(arguments, dir, background);
   }
 
-  EndedChild WaitForChild() override { return WaitForProcess(); }
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
+    FlushAll();
+    return WaitForProcess(milliseconds);
+  }
+
+  void StopChildren() override { StopProcesses(); }
 
   void Sleep(uint32_t milliseconds) override {
     FlushAll();
@@ -291,6 +320,7 @@ class PosixPlatform : public Platform {
   Stream streams_[2];
   TextColor wanted_color_ = TextColor::kNormal;
   bool session_started_ = false;
+  bool title_shown_ = false;
 };
 
 Session::~Session() {

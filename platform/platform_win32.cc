@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -289,6 +290,22 @@ class Win32Platform : public Platform {
 
   bool HasKeyboard() override { return g_input != INVALID_HANDLE_VALUE; }
 
+  bool ShowTitle(std::string_view title) override {
+    if (!IsConsole(GetStdHandle(STD_OUTPUT_HANDLE))) return false;
+    if (title.empty()) {
+      if (saved_title_) SetConsoleTitleA(saved_title_->c_str());
+      saved_title_.reset();
+      return true;
+    }
+    if (!saved_title_) {
+      char text[1024] = {};
+      GetConsoleTitleA(text, sizeof text);
+      saved_title_ = text;
+    }
+    SetConsoleTitleA(std::string(title).c_str());
+    return true;
+  }
+
   void SetTextColor(TextColor color) override {
     // The console that shows colours is standard output's, else standard
     // error's.
@@ -486,6 +503,12 @@ class Win32Platform : public Platform {
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
 
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    *error = FileErrorText(GetLastError());
+    return false;
+  }
+
   // The line that runs: the program as it is found, then the arguments,
   // each one as the C runtime will split it back.
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
@@ -498,7 +521,7 @@ class Win32Platform : public Platform {
   }
 
   ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir) override {
+                        const std::string& dir, bool background) override {
     DWORD attributes = GetFileAttributesA(dir.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       return {0, NotRun(ChildOutcome::Kind::kNoDirectory, GetLastError())};
@@ -525,28 +548,54 @@ class Win32Platform : public Platform {
                               "A batch file cannot be the encoder: " + *program}};
     }
     std::string line = ShownCommandLine(arguments);
-    // While children run, Ctrl-C is a console event again, so that it
-    // reaches them; the control handler keeps it from ending us.
-    if (children_.empty()) LendConsoleInput();
-    if (!CreateProcessA(program->c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, dir.c_str(), &startup, &process)) {
-      DWORD error = GetLastError();
-      if (children_.empty()) TakeConsoleInputBack();
+    DWORD flags = NORMAL_PRIORITY_CLASS;
+    ScopedHandle input(INVALID_HANDLE_VALUE), output(INVALID_HANDLE_VALUE);
+    if (background) {
+      // A group of its own ignores the console's Ctrl-C; its handles are
+      // inheritable only while it is created.
+      flags |= CREATE_NEW_PROCESS_GROUP;
+      input = ScopedHandle(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+      output = OutputFile();
+      if (!input.valid() || !output.valid()) {
+        return {0, NotRun(ChildOutcome::Kind::kCannotStart, GetLastError())};
+      }
+      startup.dwFlags |= STARTF_USESTDHANDLES;
+      startup.hStdInput = input.get();
+      startup.hStdOutput = startup.hStdError = output.get();
+    }
+    // While children run in the foreground, Ctrl-C is a console event
+    // again, so that it reaches them; the control handler keeps it from
+    // ending us.
+    bool lend = !background && !AnyInForeground();
+    if (lend) LendConsoleInput();
+    SetInheritable(input, output, true);
+    BOOL created = CreateProcessA(program->c_str(), line.data(), nullptr, nullptr, background,
+                                  flags, nullptr, dir.c_str(), &startup, &process);
+    DWORD error = GetLastError();
+    SetInheritable(input, output, false);
+    if (!created) {
+      if (lend) TakeConsoleInputBack();
       return {0, NotRun(error == ERROR_DIRECTORY ? ChildOutcome::Kind::kNoDirectory
                                                  : ChildOutcome::Kind::kCannotStart,
                         error)};
     }
     ScopedHandle thread(process.hThread);
-    children_.push_back({process.dwProcessId, ScopedHandle(process.hProcess)});
+    children_.push_back(
+        {process.dwProcessId, ScopedHandle(process.hProcess), background, std::move(output)});
     return {process.dwProcessId, {}};
   }
 
-  EndedChild WaitForChild() override {
-    if (children_.empty()) return {0, NotRun(ChildOutcome::Kind::kLost, ERROR_INVALID_HANDLE)};
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
+    if (children_.empty()) {
+      return EndedChild{0, NotRun(ChildOutcome::Kind::kLost, ERROR_INVALID_HANDLE), ""};
+    }
     std::vector<HANDLE> handles;
     for (const Child& child : children_) handles.push_back(child.process.get());
     DWORD count = static_cast<DWORD>(handles.size());
-    DWORD waited = WaitForMultipleObjects(count, handles.data(), FALSE, INFINITE);
+    // kWaitForever is INFINITE.
+    DWORD waited = WaitForMultipleObjects(count, handles.data(), FALSE, milliseconds);
+    if (waited == WAIT_TIMEOUT) return std::nullopt;
     // When the wait fails nothing more can be learnt of any of them; the
     // oldest is given up.
     std::size_t index = 0;
@@ -561,10 +610,16 @@ class Win32Platform : public Platform {
       outcome = NotRun(ChildOutcome::Kind::kLost,
                        waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE);
     }
-    EndedChild ended{children_[index].id, outcome};
+    Child& child = children_[index];
+    EndedChild ended{child.id, outcome, child.background ? OutputTail(child.output.get()) : ""};
+    bool foreground = !child.background;
     children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(index));
-    if (children_.empty()) TakeConsoleInputBack();
+    if (foreground && !AnyInForeground()) TakeConsoleInputBack();
     return ended;
+  }
+
+  void StopChildren() override {
+    for (const Child& child : children_) TerminateProcess(child.process.get(), 1);
   }
 
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
@@ -591,7 +646,48 @@ class Win32Platform : public Platform {
   struct Child {
     ChildId id;
     ScopedHandle process;
+    bool background;
+    ScopedHandle output;  // a background child's output file
   };
+
+  bool AnyInForeground() const {
+    return std::any_of(children_.begin(), children_.end(),
+                       [](const Child& child) { return !child.background; });
+  }
+
+  static void SetInheritable(const ScopedHandle& input, const ScopedHandle& output, bool on) {
+    for (const ScopedHandle* handle : {&input, &output}) {
+      if (handle->valid()) SetHandleInformation(handle->get(), HANDLE_FLAG_INHERIT, on ? HANDLE_FLAG_INHERIT : 0);
+    }
+  }
+
+  // A file for a child's output in the temporary folder, gone when closed.
+  static ScopedHandle OutputFile() {
+    char folder[MAX_PATH + 1] = {}, name[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "sm", 0, name) == 0) {
+      return ScopedHandle(INVALID_HANDLE_VALUE);
+    }
+    return ScopedHandle(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  }
+
+  // The last bytes a background child wrote, up to 64 KiB.
+  static std::string OutputTail(HANDLE file) {
+    constexpr LONGLONG kKept = 64 * 1024;
+    LARGE_INTEGER size;
+    if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) return "";
+    LARGE_INTEGER from;
+    from.QuadPart = size.QuadPart > kKept ? size.QuadPart - kKept : 0;
+    if (!SetFilePointerEx(file, from, nullptr, FILE_BEGIN)) return "";
+    std::string tail(static_cast<std::size_t>(size.QuadPart - from.QuadPart), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file, tail.data(), static_cast<DWORD>(tail.size()), &got, nullptr)) return "";
+    tail.resize(got);
+    return tail;
+  }
 
   // The program a command names, as the command interpreter would find it:
   // a path as given, a bare name through the search path; ".exe" when the
@@ -636,6 +732,7 @@ class Win32Platform : public Platform {
   }
 
   bool session_started_ = false;
+  std::optional<std::string> saved_title_;  // the console's title before ours
   std::vector<Child> children_;  // started and not yet waited for, oldest first
 };
 

@@ -88,8 +88,10 @@ std::string FileErrorText(int error);
 std::string SystemErrorText(int error);
 
 // --- Processes (process_posix.cc) ---
-ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir);
-EndedChild WaitForProcess();
+ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir,
+                        bool background);
+std::optional<EndedChild> WaitForProcess(uint32_t milliseconds);
+void StopProcesses();
 
 }  // namespace slidemill::posix
 

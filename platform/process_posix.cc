@@ -1,13 +1,20 @@
-// Starting children: directly, with no shell, in their directory, with the
-// user's terminal settings while any runs so that Ctrl-C reaches them.
+// Starting children: directly, with no shell, in their directory. While a
+// foreground child runs the user's terminal settings are back, so that
+// Ctrl-C reaches it; a background child has a process group of its own,
+// /dev/null for input and an unnamed temporary file for its output.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 #include "platform/posix_internal.h"
 
@@ -19,8 +26,61 @@ namespace {
 // mencoder finishes its file and exits with this when Ctrl-C reaches it.
 constexpr int kInterruptedExit = 2;
 
+// The most of a background child's output that is handed back.
+constexpr off_t kOutputKept = 64 * 1024;
+
+// A file descriptor that closes itself.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd = -1) : fd_(fd) {}
+  ScopedFd(ScopedFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  ScopedFd& operator=(ScopedFd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~ScopedFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+struct Started {
+  pid_t pid;
+  bool background;
+  ScopedFd output;  // a background child's output file
+};
+
 // The children started and not yet waited for, oldest first.
-std::vector<pid_t> g_started;
+std::vector<Started> g_started;
+
+bool AnyInForeground() {
+  return std::ranges::any_of(g_started, [](const Started& child) { return !child.background; });
+}
+
+// A file for a child's output that no one else can open: made in the
+// temporary folder and unlinked at once. -1 and errno when it cannot be.
+int OutputFile() {
+  const char* folder = getenv("TMPDIR");
+  std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
+                     "/slidemill-XXXXXX";
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd >= 0) unlink(name.c_str());
+  return fd;
+}
+
+// The last bytes a background child wrote.
+std::string OutputTail(int fd) {
+  struct stat info;
+  if (fd < 0 || fstat(fd, &info) != 0) return "";
+  off_t from = std::max<off_t>(0, info.st_size - kOutputKept);
+  std::string tail(static_cast<std::size_t>(info.st_size - from), '\0');
+  ssize_t got = pread(fd, tail.data(), tail.size(), from);
+  tail.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return tail;
+}
 
 // 0 when the directory can be entered, else the errno why not.
 int EnterError(const std::string& dir) {
@@ -48,19 +108,28 @@ class SpawnSetup {
   SpawnSetup& operator=(const SpawnSetup&) = delete;
 
   // The child starts in `dir` with no signal blocked and every signal at
-  // its default, whatever the program does with them. Answers 0 or the
-  // error of the first step that failed.
-  int Prepare(const std::string& dir) {
+  // its default, whatever the program does with them; in the background
+  // in a process group of its own, reading /dev/null and writing to
+  // `output`. Answers 0 or the error of the first step that failed.
+  int Prepare(const std::string& dir, bool background, int output) {
     if (attributes_error_ != 0) return attributes_error_;
     if (actions_error_ != 0) return actions_error_;
     sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (background) flags |= POSIX_SPAWN_SETPGROUP;
     if (int error = posix_spawnattr_setsigmask(&attributes_, &none)) return error;
     if (int error = posix_spawnattr_setsigdefault(&attributes_, &all)) return error;
-    if (int error = posix_spawnattr_setflags(&attributes_,
-                                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF)) {
-      return error;
+    if (int error = posix_spawnattr_setflags(&attributes_, flags)) return error;
+    if (background) {
+      if (int error = posix_spawnattr_setpgroup(&attributes_, 0)) return error;
+      if (int error = posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0)) {
+        return error;
+      }
+      for (int fd : {1, 2}) {
+        if (int error = posix_spawn_file_actions_adddup2(&actions_, output, fd)) return error;
+      }
     }
     return posix_spawn_file_actions_addchdir_np(&actions_, dir.c_str());
   }
@@ -86,23 +155,37 @@ ChildOutcome FromWaitStatus(int status) {
   return {code == kInterruptedExit ? Kind::kCtrlC : Kind::kExited, static_cast<uint32_t>(code), ""};
 }
 
-// Forgets a child; the last one gives the keyboard back to the program.
-void Forget(pid_t child) {
-  g_started.erase(std::find(g_started.begin(), g_started.end(), child));
+// Forgets a child, answering its output; the last one in the foreground
+// gives the keyboard back to the program.
+std::string Forget(pid_t child) {
+  auto found = std::ranges::find(g_started, child, &Started::pid);
+  std::string output = found->background ? OutputTail(found->output.get()) : "";
+  bool foreground = !found->background;
+  g_started.erase(found);
   RemoveRunningChild(child);
-  if (g_started.empty()) TakeTerminalBack();
+  if (foreground && !AnyInForeground()) TakeTerminalBack();
+  return output;
+}
+
+bool IsStarted(pid_t child) {
+  return std::ranges::find(g_started, child, &Started::pid) != g_started.end();
 }
 
 }  // namespace
 
-ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir) {
+ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir,
+                        bool background) {
   if (arguments.empty()) return {0, NotRun(ChildOutcome::Kind::kCannotStart, EINVAL)};
   if (int error = EnterError(dir)) return {0, NotRun(ChildOutcome::Kind::kNoDirectory, error)};
   if (g_started.size() >= kMaxRunningChildren) {
     return {0, NotRun(ChildOutcome::Kind::kCannotStart, EAGAIN)};
   }
+  ScopedFd output(background ? OutputFile() : -1);
+  if (background && output.get() < 0) return {0, NotRun(ChildOutcome::Kind::kCannotStart, errno)};
   SpawnSetup setup;
-  if (int error = setup.Prepare(dir)) return {0, NotRun(ChildOutcome::Kind::kCannotStart, error)};
+  if (int error = setup.Prepare(dir, background, output.get())) {
+    return {0, NotRun(ChildOutcome::Kind::kCannotStart, error)};
+  }
 
   std::vector<char*> argv;
   for (const CommandArgument& argument : arguments) {
@@ -110,41 +193,58 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
   }
   argv.push_back(nullptr);
 
-  if (g_started.empty()) LendTerminal();
+  bool lend = !background && !AnyInForeground();
+  if (lend) LendTerminal();
   pid_t child = 0;
   int error = posix_spawnp(&child, argv[0], setup.actions(), setup.attributes(), argv.data(),
                            environ);
   if (error != 0) {
-    if (g_started.empty()) TakeTerminalBack();
+    if (lend) TakeTerminalBack();
     // The directory may have gone between the check and the start.
     bool entered = EnterError(dir) == 0;
     return {0, NotRun(entered ? ChildOutcome::Kind::kCannotStart
                               : ChildOutcome::Kind::kNoDirectory,
                       error)};
   }
-  g_started.push_back(child);
+  g_started.push_back({child, background, std::move(output)});
   AddRunningChild(child);
   return {static_cast<ChildId>(child), {}};
 }
 
-EndedChild WaitForProcess() {
-  if (g_started.empty()) return {0, NotRun(ChildOutcome::Kind::kLost, ECHILD)};
+std::optional<EndedChild> WaitForProcess(uint32_t milliseconds) {
+  if (g_started.empty()) return EndedChild{0, NotRun(ChildOutcome::Kind::kLost, ECHILD), ""};
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     int status = 0;
-    // The program starts no children but these.
-    pid_t child = waitpid(-1, &status, 0);
+    // The program starts no children but these. A limited wait looks every
+    // few milliseconds.
+    bool forever = milliseconds == kWaitForever;
+    pid_t child = waitpid(-1, &status, forever ? 0 : WNOHANG);
     if (child < 0 && errno == EINTR) continue;
     if (child < 0) {
       // Nothing more can be learnt of any of them; the oldest is given up.
       int error = errno;
-      pid_t oldest = g_started.front();
-      Forget(oldest);
-      return {static_cast<ChildId>(oldest), NotRun(ChildOutcome::Kind::kLost, error)};
+      pid_t oldest = g_started.front().pid;
+      std::string output = Forget(oldest);
+      return EndedChild{static_cast<ChildId>(oldest), NotRun(ChildOutcome::Kind::kLost, error),
+                        output};
     }
-    if (std::find(g_started.begin(), g_started.end(), child) == g_started.end()) continue;
-    Forget(child);
-    return {static_cast<ChildId>(child), FromWaitStatus(status)};
+    if (child == 0) {
+      if (Clock::now() >= until) return std::nullopt;
+      struct timespec step = {0, 5'000'000};
+      nanosleep(&step, nullptr);
+      continue;
+    }
+    if (!IsStarted(child)) continue;
+    std::string output = Forget(child);
+    return EndedChild{static_cast<ChildId>(child), FromWaitStatus(status), std::move(output)};
   }
+}
+
+void StopProcesses() {
+  // A background child leads its own group: whatever it started goes too.
+  for (const Started& child : g_started) kill(child.background ? -child.pid : child.pid, SIGKILL);
 }
 
 }  // namespace slidemill::posix

@@ -17,12 +17,12 @@ TEST(ProcessTest, ChildOutcomes) {
       {"test \"$PWD\" = /tmp", "/tmp", Kind::kExited, 0}, {"exit 0", "/no/such/dir", Kind::kNoDirectory, 0}};
   Platform& platform = SystemPlatform();
   for (const auto& [script, dir, kind, code] : cases) {
-    ChildStart start = platform.StartChild({{"sh"}, {"-c"}, {script}}, dir);
-    EndedChild ended = start.id != 0 ? platform.WaitForChild() : EndedChild{0, start.outcome};
+    ChildStart start = platform.StartChild({{"sh"}, {"-c"}, {script}}, dir, false);
+    EndedChild ended = start.id != 0 ? *platform.WaitForChild(kWaitForever) : EndedChild{0, start.outcome, ""};
     EXPECT_EQ(std::tuple(ended.id, ended.outcome.kind, ended.outcome.code, ended.outcome.error.empty()),
               std::tuple(start.id, kind, code, kind != Kind::kNoDirectory)) << script;
   }
-  ChildStart missing = platform.StartChild({{"/no/such/program"}}, "/");
+  ChildStart missing = platform.StartChild({{"/no/such/program"}}, "/", false);
   EXPECT_EQ(std::pair(missing.outcome.kind, missing.outcome.error),
             std::pair(Kind::kCannotStart, "No such file or directory"s));
 }

@@ -25,7 +25,7 @@ class FakePlatform : public PlatformWrapper {
   std::deque<std::string> keys;
   bool has_keyboard = true;
   // Children started, as shown and where, and what becomes of each in turn
-  // (exited with 0 when none is scripted). Each ends before the next starts.
+  // (exited with 0 when none is scripted). They end in the order started.
   struct Run { std::string command_line, dir; };
   std::vector<Run> runs;
   std::deque<ChildOutcome> outcomes;
@@ -51,19 +51,28 @@ class FakePlatform : public PlatformWrapper {
     if (!keys.empty()) keys.pop_front();
     return key;
   }
-  ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir) override {
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir,
+                        bool) override {
     runs.push_back({ShownCommandLine(arguments), dir});
-    ended_ = outcomes.empty() ? ChildOutcome{} : outcomes.front();
+    ChildOutcome ended = outcomes.empty() ? ChildOutcome{} : outcomes.front();
     if (!outcomes.empty()) outcomes.pop_front();
-    bool started = ended_.kind != ChildOutcome::Kind::kNoDirectory &&
-                   ended_.kind != ChildOutcome::Kind::kCannotStart;
-    return {started ? runs.size() : 0, started ? ChildOutcome{} : ended_};
+    bool started = ended.kind != ChildOutcome::Kind::kNoDirectory &&
+                   ended.kind != ChildOutcome::Kind::kCannotStart;
+    if (started) running_.push_back({runs.size(), ended, ""});
+    return {started ? runs.size() : 0, started ? ChildOutcome{} : ended};
   }
-  EndedChild WaitForChild() override { return {runs.size(), ended_}; }
+  std::optional<EndedChild> WaitForChild(uint32_t) override {
+    if (running_.empty()) return EndedChild{0, {ChildOutcome::Kind::kLost, 0, "none"}, ""};
+    EndedChild ended = running_.front();
+    running_.pop_front();
+    return ended;
+  }
+  void StopChildren() override {}
+  bool ShowTitle(std::string_view) override { return false; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 
  private:
-  ChildOutcome ended_;
+  std::deque<EndedChild> running_;
 };
 
 }  // namespace slidemill::test
