@@ -69,6 +69,9 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
       {&RawOptions::VideoSize, "14x480", size, "ffmpeg"}, {&RawOptions::VideoSize, "640x7682", size, "ffmpeg"},
       {&RawOptions::VideoSize, "641x480", size, "ffmpeg"}, {&RawOptions::VideoSize, "640X480", size, "ffmpeg"},
       {&RawOptions::VideoSize, "640x", size, "ffmpeg"}, {&RawOptions::VideoSize, "-640x-480", size, "ffmpeg"},
+      {&RawOptions::Jobs, "0", ""}, {&RawOptions::Jobs, "64", ""},
+      {&RawOptions::Jobs, "65", "'-jobs' must be between 0 and 64, inclusive."},
+      {&RawOptions::Jobs, "two", "'-jobs' must be an integer."},
       {&RawOptions::DirFilter, "^20[0-9]+ trip", ""},
       {&RawOptions::DirFilter, "(ab)*", "The pattern specified by '-dir-filter' is not valid."},
   };

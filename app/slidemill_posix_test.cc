@@ -242,7 +242,8 @@ void RunRow(const Row& row) {
   for (std::string line; std::getline(lines, line);)
     log += (line.size() > 19 && line[2] == '-' && line[13] == ':' ? line.substr(20) : line) + "\n";
   EXPECT_TRUE(log.ends_with(sub(row.log))) << log;
-  EXPECT_EQ(RunProgram({"find", root.string(), "-name", ".slidemill-*"}, "/").out, "") << "left behind";
+  EXPECT_EQ(RunProgram({"find", root.string(), "-name", ".slidemill-*", "-o", "-name", "*.slidemill-part*"}, "/").out,
+            "") << "left behind";
   EXPECT_TRUE(row.how != kFullDisk || umount(root.c_str()) == 0) << "still mounted";
   RunProgram({"rm", "-rf", root.string()}, "/");  // paths past PATH_MAX too
 }
@@ -272,17 +273,38 @@ TEST(WholeRunTest, Rows) {
       // Each directory's stand-in does one thing; with no keyboard the
       // question after an interrupted encoder takes its default at once.
       {.what = "encoders that fail, crash, make no or an empty video, are interrupted, chatter",
-       .tree = {"a/p.jpg", "a/stand-in=EXIT=1", "b/p.jpg", "b/stand-in=SIGNAL=11", "c/p.jpg",
+       .tree = {"a/p.jpg", "a/stand-in=EXIT=1", "a/_movie.avi=old", "b/p.jpg", "b/stand-in=SIGNAL=11", "c/p.jpg",
                 "c/stand-in=VIDEO=none", "d/p.jpg", "d/stand-in=VIDEO=empty", "e/p.jpg",
                 "e/stand-in=EXIT=2", "f/p.jpg", "f/stand-in=OUTPUT=8000000"},
        .args = {"-log-path", "{S}/run.log"}, .status = 6, .err = "5 of 6 videos failed.\n",
        .runs = {"a\narg=mf://*.[jJ][pP][gG]\narg=-o\narg=_movie.slidemill-part.avi\narg=-mf\narg=fps=25\narg=-ovc\narg=lavc"
                 "\narg=-lavcopts\narg=vcodec=mjpeg\nend", "b", "c", "d", "e", "f"},
        .out = {"Would you like to exit now? [y/N]: \n", "\nJob complete.\n"},
+       .files = {"a/_movie.avi=old", "f/_movie.avi=video"},
        .log = "a\n    Mencoder exited with an error code: 1\n{S}/photos/b\n    Mencoder exited with an "
               "error code: 139\n{S}/photos/c\n    The encoder reported success but made no video.\n"
               "{S}/photos/d\n    The encoder reported success but made no video.\n{S}/photos/e\n    Aborted "
               "by user.\n{S}/photos/f\n    Encoding complete.\n    5 of 6 videos failed.\n"},
+      // The slow encoder ends last: the log keeps each directory's lines
+      // together in the order they ended, a failure with its last output.
+      {.what = "several jobs", .tree = {"a/p.jpg", "a/stand-in=SLEEP=1500", "b/p.jpg", "c/p.jpg",
+                                         "c/stand-in=EXIT=3\nOUTPUT=160"},
+       .args = {"-jobs", "2", "-log-path", "{S}/run.log"}, .status = 6, .err = "1 of 3 videos failed.\n",
+       .runs = {"a", "b", "c"}, .out = {"photos/c: Mencoder exited with an error code: 3\n"},
+       .files = {"a/_movie.avi=video", "b/_movie.avi=video", "!c/_movie.avi"},
+       .log = "{S}/photos/b\n    Encoding complete.\n{S}/photos/c\n    Mencoder exited with an error code: 3\n    " +
+              std::string(79, '#') + "\n    " + std::string(79, '#') + "\n{S}/photos/a\n    Encoding complete.\n"
+              "    1 of 3 videos failed.\n"},
+      // A finished video is passed over; a part left by a killed run is not one.
+      {.what = "resuming", .tree = {"a/p.jpg", "a/_movie.avi=old", "b/p.jpg", "b/_movie.slidemill-part.avi=half"},
+       .args = {"-skip-existing", "-log-path", "{S}/run.log"}, .runs = {"b"},
+       .files = {"a/_movie.avi=old", "b/_movie.avi=video"},
+       .log = "{S}/photos/a\n    Video exists; skipped.\n{S}/photos/b\n    Encoding complete.\n"},
+      {.what = "a dry run", .tree = ab, .args = {"-dry-run", "-subtitle-text", "x", "-log-path", "{S}/run.log"},
+       .out = {"photos/b\n\nWould launch mencoder with this command:\n"},
+       .files = {"!a/_title.srt", "!../run.log"}},
+      {.what = "a list", .tree = {"a/p.jpg", "b/", "c d/p.jpg", "e/p.jpg", "e/_movie.avi=v"},
+       .args = {"-dir", "photos", "-list0", "-skip-existing"}, .out = {std::string("photos/a\0photos/c d\0", 20)}},
       {.what = "an invalid filter", .tree = a, .args = {"-dir-filter", "(ab)*"}, .status = 2,
        .err = "\nInvalid argument: The pattern specified by '-dir-filter' is not valid.\n"},
       {.what = "no new title file in a read-only directory", .tree = {"a/p.jpg", "a%555"},
@@ -397,6 +419,14 @@ TEST(WholeRunTest, Rows) {
        .env = {"SLIDEMILL_TEST_ENCODER_SLEEP=20000"}, .status = 1,
        .keys = {"?Launching mencoder", "~300", ">\x03", prompt, ">y"},
        .log = "{S}/photos/a\n    Aborted by user.\n"},
+      // The encoders do not see Ctrl-C; the program asks while they go on.
+      // The terminal's title shows the progress, and gets its own back.
+      {.what = "Ctrl-C with several jobs", .tree = ab, .args = {"-jobs", "2", "-log-path", "{S}/run.log"},
+       .env = {"SLIDEMILL_TEST_ENCODER_SLEEP=20000"}, .status = 1,
+       .out = {"\x1b]0;Slidemill: 0 of 2 directories, 0 failed\a", "\x1b[23;0t", "Aborted by user"},
+       .files = {"!a/_movie.avi", "!b/_movie.avi"},
+       .keys = {"?photos/b", "~300", ">\x03", prompt, ">n", "~300", ">\x03", prompt, ">y"},
+       .log = "\n    Aborted by user.\n"},
       {.what = "SIGTERM between directories", .tree = a, .args = {"-sleep-time", "20000"},
        .status = 143, .runs = {"a"}, .keys = {"?completed successfully", "~300", "!15"}},
       {.what = "SIGHUP does not stop the run, SIGTERM does, also while the encoder runs",

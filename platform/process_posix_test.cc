@@ -27,5 +27,21 @@ TEST(ProcessTest, ChildOutcomes) {
             std::pair(Kind::kCannotStart, "No such file or directory"s));
 }
 
+// A background child: a process group of its own, no keyboard, its output
+// kept; a limited wait that ends first, and a stop.
+TEST(ProcessTest, BackgroundChildren) {
+  Platform& platform = SystemPlatform();
+  std::string script = "echo out; echo err >&2; read x || echo no input; test $(ps -o pgid= -p $$) = $$";
+  ChildStart quiet = platform.StartChild({{"sh"}, {"-c"}, {script}}, "/", true);
+  ChildStart slow = platform.StartChild({{"sleep"}, {"30"}}, "/", true);
+  std::optional<EndedChild> first = platform.WaitForChild(kWaitForever);
+  EXPECT_EQ(std::tuple(first->id, first->outcome.kind, first->outcome.code, first->output),
+            std::tuple(quiet.id, Kind::kExited, 0u, "out\nerr\nno input\n"s));
+  EXPECT_FALSE(platform.WaitForChild(20).has_value());
+  platform.StopChildren();
+  std::optional<EndedChild> stopped = platform.WaitForChild(kWaitForever);
+  EXPECT_EQ(std::tuple(stopped->id, stopped->outcome.kind), std::tuple(slow.id, Kind::kKilled));
+}
+
 }  // namespace
 }  // namespace slidemill

@@ -54,7 +54,7 @@ else
   printf '1\r\n00:00:00,000 --> 99:00:00,000\r\nDay 5\r\nx\r\n' >"$s/title"
   check 0 '*' '' -dir "$wt" -r -mencoder-path "$enc" -subtitle-text "Day {DayModified}{CRLF}x" \
     -log-path "$w\run.log"
-  [[ $out == *"command:"$'\r\n\r\n'"$enc \"mf://*.jpg\" -o \"_movie.avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font "* ]] ||
+  [[ $out == *"command:"$'\r\n\r\n'"$enc \"mf://*.jpg\" -o \"_movie.slidemill-part.avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font "* ]] ||
     fail "the command as it runs: $(printf %q "$out")"
   [ "$(grep '^dir=' "$s/records.txt" | tr -d '\r')" = "dir=$wt\a"$'\n'"dir=$wt\b" ] ||
     fail "the encoder did not run once in each photo directory"
@@ -79,9 +79,15 @@ else
   off=X check 0 '*' '' -dir "$w\odd" -r -mencoder-path "$w\my tools & more\e.exe" -video-filename "{Dir}.avi" \
     -subtitle-text x
   for n in "${names[@]}"; do
-    grep -qxF -e "dir=$w\odd\\$n" "$s/records.txt" && grep -qxF -e "arg=$w\odd\\$n.avi" "$s/records.txt" &&
+    grep -qxF -e "dir=$w\odd\\$n" "$s/records.txt" && grep -qxF -e "arg=$w\odd\\$n.slidemill-part.avi" "$s/records.txt" &&
       [ -f "$s/odd/$n.avi" ] && [ -f "$s/odd/$n/_title.srt" ] || fail "the directory $n"
   done
+  # Five encoders at once, each in its own directory: the slow one ends
+  # last wherever the walk finds it, and a failing one's output is logged.
+  printf 'SLEEP=3000\r\n' >"$s/odd/%PATH%/stand-in" && printf 'EXIT=3\r\nOUTPUT=80\r\n' >"$s/odd/日本/stand-in"
+  check 6 '*' $'1 of 5 videos failed.\n' -dir "$w\odd" -r -jobs 5 -mencoder-path "$enc" -log-path "$w\jobs.log"
+  [[ $(cat "$s/jobs.log") == *"$w\odd\日本"$'\r\n'"    Mencoder exited with an error code: 3"$'\r\n'"    ###"*" $w\odd\%PATH%"$'\r\n'"    Encoding complete."$'\r\n'"    1 of 5 videos failed."$'\r' ]] &&
+    [ "$(grep -c 'Encoding complete' "$s/jobs.log")" = 4 ] || fail "several jobs: $(cat "$s/jobs.log")"
   # ffmpeg is started the same way, and its list names each photo exactly.
   o="$s/it's [a]; b,c" && wo="$w\it's [a]; b,c" && mkdir -p "$o" && printf jpeg >"$o/B.JPG" && printf jpeg >"$o/a.jpg"
   rm -f "$s/records.txt"
@@ -91,10 +97,11 @@ else
   [ "$(grep '^file ' "$s/records.txt" | tr -d '\r')" = "file 'file:${wo//\'/\'\\\'\'}\B.JPG'"$'\n'"file 'file:${wo//\'/\'\\\'\'}\a.jpg'" ] ||
     fail "ffmpeg's list: $(cat "$s/records.txt")"
   [ -f "$o/_movie.mp4" ] && [ ! -e "$o/.slidemill-photos.ffconcat" ] || fail "ffmpeg's video, or its list left behind"
-  # A 242-character directory gets its title; one past the limit is said.
+  # A 242-character directory gets its title (its video goes elsewhere: a
+  # part name would not fit); one past the limit is said.
   long="$s/long/$(printf 'l%.0s' $(seq $((242 - ${#w} - 6))))"
   mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf jpeg >"$long/p.jpg"
-  check 0 $'*\nPassed over, its path is too long: *' '' -dir "$w\long" -r -mencoder-path "$enc" -subtitle-text x
+  check 0 $'*\nPassed over, its path is too long: *' '' -dir "$w\long" -r -mencoder-path "$enc" -subtitle-text x -video-filename "$w\long.avi"
   [ -f "$long/_title.srt" ] || fail "no title in a 242-character directory"
   # An encoder that cannot be found or is a batch file ends the run; comspec
   # is not needed.
