@@ -256,29 +256,35 @@ bool VideoJob::WriteTitle(const std::string& dir, const std::string& jpg, cFile&
   return true;
 }
 
-VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
+VideoJob::Paths VideoJob::PathsFor(const std::string& dir) {
   // The program never leaves its own current directory, so relative paths
   // typed by the user are made absolute here, where they were meant.
   const std::string& path = UsesFfmpeg() ? settings_.FfmpegPath : settings_.MencoderPath;
-  std::string encoder = path.empty() ? DefaultEncoder(settings_.Encoder) : platform_.AbsolutePath(path);
-  std::string font = settings_.SubtitleFontFile.empty()
-                         ? std::string()
-                         : platform_.AbsolutePath(settings_.SubtitleFontFile);
+  Paths paths;
+  paths.encoder = path.empty() ? DefaultEncoder(settings_.Encoder) : platform_.AbsolutePath(path);
+  if (!settings_.SubtitleFontFile.empty()) paths.font = platform_.AbsolutePath(settings_.SubtitleFontFile);
   // The encoder runs inside the directory, so a path made from {Dir} must
-  // not depend on where the walk started. It writes the video under its
-  // part name.
-  std::string absolute_dir = platform_.AbsolutePath(dir);
+  // not depend on where the walk started.
+  paths.absolute_dir = platform_.AbsolutePath(dir);
+  std::string video = VideoName(settings_, paths.encoder, paths.font, paths.absolute_dir);
+  paths.video = IsAbsolutePath(video) ? video : JoinPath(dir, video);
+  return paths;
+}
+
+VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
+  Paths paths = PathsFor(dir);
+  // The encoder writes the video under its part name.
   Settings part_settings = settings_;
   part_settings.VideoFilename = PartName(settings_.VideoFilename);
-  std::string video = VideoName(settings_, encoder, font, absolute_dir);
-  std::string part = VideoName(part_settings, encoder, font, absolute_dir);
+  std::string part = VideoName(part_settings, paths.encoder, paths.font, paths.absolute_dir);
   Encoding encoding;
   if (UsesFfmpeg()) {
-    PrepareFfmpeg(absolute_dir, encoder, part, encoding);
+    PrepareFfmpeg(paths.absolute_dir, paths.encoder, part, encoding);
   } else {
-    encoding.arguments = BuildEncoderCommand(part_settings, encoder, font, EncoderInput(), absolute_dir);
+    encoding.arguments =
+        BuildEncoderCommand(part_settings, paths.encoder, paths.font, EncoderInput(), paths.absolute_dir);
   }
-  encoding.video = IsAbsolutePath(video) ? video : JoinPath(dir, video);
+  encoding.video = paths.video;
   encoding.part = IsAbsolutePath(part) ? part : JoinPath(dir, part);
   return encoding;
 }
@@ -320,7 +326,7 @@ bool VideoJob::Exists(const std::string& video) {
 
 bool VideoJob::WouldEncode(const std::string& dir) {
   if (FirstJpg(dir).empty()) return false;
-  return !settings_.SkipExisting || !Exists(PrepareEncoding(dir).video);
+  return !settings_.SkipExisting || !Exists(PathsFor(dir).video);
 }
 
 void VideoJob::ShowCommand(const std::vector<CommandArgument>& arguments, bool would) {
@@ -445,12 +451,12 @@ DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) 
     output_.ReportFailure(kNoJpg);
     return release(DirectoryResult::kContinue);
   }
-  Encoding encoding = PrepareEncoding(dir);
-  if (settings_.SkipExisting && Exists(encoding.video)) {
+  if (settings_.SkipExisting && Exists(PathsFor(dir).video)) {
     output_.ConsoleLine(TextColor::kSupport, kSkipped);
     output_.WriteLog(kSkipped, false);
     return release(DirectoryResult::kContinue);
   }
+  Encoding encoding = PrepareEncoding(dir);
   if (settings_.DryRun) {
     ShowCommand(encoding.arguments, true);
     return release(DirectoryResult::kContinue);

@@ -100,6 +100,12 @@ class VideoJob {
     bool shown = false;     // a single job shows the words in red as well
   };
 
+  // The programs and paths a directory's command is made of.
+  struct Paths {
+    std::string encoder, font, absolute_dir;
+    std::string video;  // as the program reaches it
+  };
+
   // A green heading, a blank line, then the text in its colour.
   void Block(std::string_view heading, TextColor color, std::string_view text);
   void Announce(const std::string& dir);
@@ -108,6 +114,7 @@ class VideoJob {
   std::string FirstJpg(const std::string& dir);
   // Writes the title file; false (with the error recorded) when it cannot.
   bool WriteTitle(const std::string& dir, const std::string& jpg, cFile& file);
+  Paths PathsFor(const std::string& dir);
   Encoding PrepareEncoding(const std::string& dir);
   // The photos ffmpeg is given: the JPGs the program counts, by name.
   std::vector<std::string> Photos(const std::string& dir);
