@@ -41,11 +41,13 @@ int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullpt
 }
 
 // Calls `each` for every directory of the walk that a run would encode.
+// False when a break key stopped the walk.
 template <typename Each>
-void ForEachPhotoDirectory(cFileIterator& iterator, VideoJob& job, Each each) {
+bool ForEachPhotoDirectory(cFileIterator& iterator, VideoJob& job, Each each) {
   for (;;) {
     std::string dir = iterator.MOVETONEXTDIR();
-    if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
+    if (iterator.STATE() == iterator.STATE_COMPLETE()) return true;
+    if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) return false;
     if (job.WouldEncode(dir)) each(dir);
   }
 }
@@ -93,8 +95,11 @@ int RealMain(Platform& platform, int argc, char** argv) {
 
   VideoJob job(platform, output, settings, error);
   if (settings.List || settings.List0) {
-    // Only the paths, for other programs to read.
-    ForEachPhotoDirectory(iterator, job, [&](const std::string& dir) {
+    // Only the paths, for other programs to read; Ctrl-C ends the list
+    // without a question, which would land among them.
+    iterator.BREAKHANDLER(1);
+    iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
+    bool whole = ForEachPhotoDirectory(iterator, job, [&](const std::string& dir) {
       output.ConsoleWrite(dir);
       if (settings.List0) {
         output.ConsoleWrite(std::string_view("\0", 1));
@@ -102,7 +107,9 @@ int RealMain(Platform& platform, int argc, char** argv) {
         output.ConsoleLineEnd();
       }
     });
-    return 0;
+    if (whole) return 0;
+    SetJobError(error, kErrorAborted, "");
+    return EndOfRun(error, output);
   }
   if (!settings.DryRun && platform.ShowTitle("Slidemill")) {
     // The count walks the tree as the run will.

@@ -519,7 +519,7 @@ DirectoryResult VideoJob::StartInBackground(const std::string& dir, Encoding enc
   // Those that ended meanwhile are told at once.
   while (std::optional<EndedChild> ended = platform_.WaitForChild(0)) {
     auto found = std::ranges::find(running_, ended->id, &Running::id);
-    if (found == running_.end()) continue;
+    if (found == running_.end()) break;
     Running done = std::move(*found);
     running_.erase(found);
     if (EndOfBackground(done, *ended) == DirectoryResult::kEndRun) return DirectoryResult::kEndRun;
