@@ -29,7 +29,6 @@ done <<END
 mencoder |-encoder m
 $s/photos |-dir $s/p
 $s/photo.log $s/photos |-log-path $s/p
-$s/photo.log $s/photos |-subtitle-font-file $s/p
 |-video-filename $s/p
 END
 [ "$failures" -eq 0 ] && echo "completion checks passed"
