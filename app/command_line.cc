@@ -1,11 +1,27 @@
 #include "app/command_line.h"
 
+#include <utility>
+
 namespace slidemill {
 namespace {
 
 bool IsSpaceOrControl(char c) {
   unsigned char byte = static_cast<unsigned char>(c);
   return byte <= ' ' || byte == 127;
+}
+
+// Spellings typed out of habit from other tools, each read as the published
+// option it stands for; the published names stay the only ones listed.
+constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
+    {"-h", "-usage"}, {"--help", "-usage"}, {"-?", "-usage"}, {"/?", "-usage"},
+    {"--version", "-version"},
+};
+
+std::string_view PublishedName(std::string_view arg) {
+  for (const auto& [alias, name] : kAliases) {
+    if (arg == alias) return name;
+  }
+  return arg;
 }
 
 }  // namespace
@@ -79,8 +95,9 @@ void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw,
   std::size_t i = 0;
   while (i < args.size()) {
     const OptionInfo* option = nullptr;
+    std::string_view name = PublishedName(args[i]);
     for (const OptionInfo& candidate : kOptions) {
-      if (candidate.name == args[i]) {
+      if (candidate.name == name) {
         option = &candidate;
         break;
       }

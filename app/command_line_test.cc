@@ -52,6 +52,11 @@ TEST(CommandLineTest, ParseStoresRawValuesOrStopsAtTheFirstUnknown) {
       {{"-dir=x"}, &RawOptions::Dir, "", "-dir=x"}, {{"photos"}, &RawOptions::Dir, "", "photos"},
       {{"-r", "-nope", "-usage"}, &RawOptions::Recurse, "TRUE", "-nope"},
       {{"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
+      // Habits from other tools stand for the published names, never as a value.
+      {{"-h"}, &RawOptions::Usage, "TRUE", nullptr}, {{"--help"}, &RawOptions::Usage, "TRUE", nullptr},
+      {{"-?"}, &RawOptions::Usage, "TRUE", nullptr}, {{"/?"}, &RawOptions::Usage, "TRUE", nullptr},
+      {{"--version"}, &RawOptions::Version, "TRUE", nullptr},
+      {{"--usage"}, &RawOptions::Usage, "", "--usage"}, {{"-dir", "-h"}, &RawOptions::Dir, "-h", nullptr},
   };
   for (const Case& c : cases) {
     RawOptions raw;

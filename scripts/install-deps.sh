@@ -15,6 +15,10 @@ packages=(
   bsdutils procps                   # script (a real terminal) and ps for tests
   locales                           # locale sources, built by the date tests
   strace                            # stops a test run at the moment a title file is renamed
+  mandoc                            # lints the manual page (groff comes with man-db)
+  man-db                            # man -w finds the installed package's manual page
+  dpkg-dev                          # dpkg-shlibdeps: the Debian package's Depends
+  unzip                             # unpacks the Windows zip in its test
 )
 
 missing=()

@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the native build and its tests, the
 # program's command-line checks, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fuzz targets for a bounded number of runs,
-# and the Windows build with its tests and checks under wine.
+# the Windows build with its tests and checks under wine, and then the manual
+# page, the bash completion, the Debian package and the Windows zip.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -45,5 +46,16 @@ scripts/wine.sh build-windows/slidemill_tests.exe --gtest_brief=1
 
 step "Windows command-line checks under wine"
 tests/cli_test.sh windows
+
+step "manual page lint and bash completion"
+lint=$(mandoc -T lint -W warning slidemill.1 2>&1; groff -man -ww -z slidemill.1 2>&1)
+[ -z "$lint" ] || { printf '%s\n' "$lint" >&2; exit 1; }
+tests/completion_test.sh
+
+step "Debian package: installed, run and removed again"
+tests/package_test.sh deb
+
+step "Windows zip, unpacked and run under wine"
+tests/package_test.sh zip
 
 printf '\nAll tests passed.\n'

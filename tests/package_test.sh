@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The packages as a user gets them.
+#   tests/package_test.sh deb   builds the Debian package from build/, installs
+#                               it, runs the installed program on real photos
+#                               with mencoder, and always removes it again
+#   tests/package_test.sh zip   builds the Windows zip from build-windows/ and
+#                               runs the program unpacked from it under wine
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+s=$(mktemp -d)
+trap 'rm -rf "$s"' EXIT
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+installed() { dpkg-query -W -f='${Status}' slidemill 2>/dev/null | grep -q ' installed$'; }
+
+if [ "${1:-deb}" = deb ]; then
+  out=$(cd "$root/build" && rm -f slidemill_*.deb && cpack -G DEB 2>&1) || { fail "cpack -G DEB: $out"; exit 1; }
+  # A slidemill installed by someone else is not ours to replace or remove.
+  installed && { fail "slidemill is installed already"; exit 1; }
+  # Container images often keep dpkg from unpacking manual pages
+  # (path-exclude in /etc/dpkg/dpkg.cfg.d/); the package's own page is let in
+  # there, so that man can find the page the package ships.
+  include=()
+  grep -qs '^path-exclude=/usr/share/man' /etc/dpkg/dpkg.cfg.d/* &&
+    include=(--path-include=/usr/share/man/man1/slidemill.1)
+  trap 'dpkg -r slidemill >/dev/null 2>&1; rm -rf "$s"' EXIT
+  dpkg -i "${include[@]}" "$root"/build/slidemill_*.deb >/dev/null || fail "dpkg -i"
+  [ "$(command -v slidemill)" = /usr/bin/slidemill ] || fail "slidemill is not found through PATH"
+  [ "$(cd / && slidemill -version)" = 1.00 ] || fail "slidemill -version"
+  [ "$(man -w slidemill)" = /usr/share/man/man1/slidemill.1 ] || fail "man -w slidemill"
+  [ -f /usr/share/bash-completion/completions/slidemill ] || fail "no bash completion"
+  mkdir -p "$s/photos/trip"
+  ffmpeg -loglevel error -f lavfi -i testsrc=size=160x120:rate=1 -frames:v 3 "$s/photos/trip/p%d.jpg"
+  (cd "$s" && slidemill -dir photos -r -subtitle-text Trip >"$s/out" 2>&1) || fail "the installed program's run: $(cat "$s/out")"
+  [ -s "$s/photos/trip/_movie.avi" ] || fail "no video from the installed program"
+  dpkg -r slidemill >/dev/null || fail "dpkg -r"
+  installed || [ -e /usr/bin/slidemill ] && fail "slidemill is still installed"
+else
+  out=$(cd "$root/build-windows" && rm -f slidemill-*.zip && cpack -G ZIP 2>&1) || { fail "cpack -G ZIP: $out"; exit 1; }
+  unzip -q "$root"/build-windows/slidemill-*.zip -d "$s" || fail "unzip"
+  dir=$(echo "$s"/slidemill-*)
+  [ "$(ls "$dir")" = $'LICENSE.txt\nREADME.txt\nslidemill.exe' ] || fail "zip holds: $(ls "$dir")"
+  [ "$(cd "$s" && "$root/scripts/wine.sh" "$dir/slidemill.exe" -version)" = $'1.00\r' ] ||
+    fail "slidemill.exe -version from the zip"
+  for doc in LICENSE.txt README.txt; do
+    [[ -s $dir/$doc && $(grep -c $'\r$' "$dir/$doc") == $(wc -l <"$dir/$doc") ]] || fail "$doc lines do not end CR LF"
+  done
+fi
+[ "$failures" -eq 0 ] && echo "package checks passed ($1)"
+exit $((failures > 0))
