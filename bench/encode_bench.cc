@@ -32,11 +32,11 @@ constexpr int kPhotos = 30;
 // part name. ffmpeg's takes the options `slidemill -encoder ffmpeg -dry-run`
 // shows but reads the photos with a glob: the list of photos Slidemill
 // feeds it is written only when it really runs, so that line cannot be run
-// as shown.
+// as shown. ffmpeg's glob knows no [...], and the photos here are *.jpg.
 constexpr const char* kMencoderRecipe =
     "mencoder \"mf://*.[jJ][pP][gG]\" -o _movie.avi -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg";
 constexpr const char* kFfmpegRecipe =
-    "ffmpeg -hide_banner -loglevel error -y -r 25 -pattern_type glob -i '*.[jJ][pP][gG]' "
+    "ffmpeg -hide_banner -loglevel error -y -r 25 -pattern_type glob -i '*.jpg' "
     "-vf 'scale=1920:1080:force_original_aspect_ratio=decrease,pad=1920:1080:(ow-iw)/2:(oh-ih)/2:"
     "black,setsar=1' -c:v libx264 -pix_fmt yuv420p _movie.mp4";
 
