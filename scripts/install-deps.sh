@@ -15,6 +15,7 @@ packages=(
   bsdutils procps                   # script (a real terminal) and ps for tests
   locales                           # locale sources, built by the date tests
   strace                            # stops a test run at the moment a title file is renamed
+  parallel                          # GNU parallel: the several-machines recipe test and the encode benchmark
 )
 
 missing=()
