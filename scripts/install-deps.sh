@@ -19,6 +19,7 @@ packages=(
   man-db                            # man -w finds the installed package's manual page
   dpkg-dev                          # dpkg-shlibdeps: the Debian package's Depends
   unzip                             # unpacks the Windows zip in its test
+  parallel                          # GNU parallel: the several-machines recipe test and the encode benchmark
 )
 
 missing=()

@@ -28,6 +28,9 @@ build/slidemill_tests --gtest_brief=1
 step "native command-line checks"
 tests/cli_test.sh native
 
+step "the several-machines recipe with GNU parallel"
+tests/parallel_recipe_test.sh
+
 step "sanitizer build and tests"
 cmake -S . -B build-asan -G Ninja -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_BENCH=OFF >/dev/null
 cmake --build build-asan
