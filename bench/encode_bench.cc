@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/quiet_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,26 +41,6 @@ constexpr const char* kFfmpegRecipe =
     "ffmpeg -hide_banner -loglevel error -y -r 25 -pattern_type glob -i '*.jpg' "
     "-vf 'scale=1920:1080:force_original_aspect_ratio=decrease,pad=1920:1080:(ow-iw)/2:(oh-ih)/2:"
     "black,setsar=1' -c:v libx264 -pix_fmt yuv420p _movie.mp4";
-
-// Runs a program with its output thrown away; its exit status.
-int Run(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::fflush(stdout);  // or the child writes it again
-  pid_t child = fork();
-  if (child == 0) {
-    setsid();  // no terminal: no keyboard to look at
-    std::freopen("/dev/null", "r", stdin);
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 fs::path Directory(const fs::path& library, int i) { return library / ("day" + std::to_string(i)); }
 

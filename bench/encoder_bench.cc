@@ -15,29 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/quiet_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs a program with its output thrown away; its exit status.
-int Run(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::fflush(stdout);  // or the child writes it again
-  pid_t child = fork();
-  if (child == 0) {
-    setsid();  // no terminal: no keyboard to look at
-    std::freopen("/dev/null", "r", stdin);
-    std::freopen("/dev/null", "w", stdout);
-    std::freopen("/dev/null", "w", stderr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 }  // namespace
 

@@ -5,12 +5,7 @@
 # whose names and encoder paths must reach the encoder intact.
 #   tests/cli_test.sh native    build/slidemill
 #   tests/cli_test.sh windows   build-windows/slidemill.exe under wine
-set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-s=$(mktemp -d)
-trap 'rm -rf "$s"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/shell_checks.sh"
 
 if [ "${1:-native}" = native ]; then
   say="$root/build/slidemill -r -say-settings"
@@ -112,5 +107,4 @@ else
   check 0 '*' '' "set COMSPEC=&& $bin\slidemill.exe -dir $wt\a -mencoder-path $enc"
 fi
 
-[ "$failures" -eq 0 ] || { echo "cli_test (${1:-native}): $failures failure(s)" >&2; exit 1; }
-echo "cli_test (${1:-native}): all checks passed"
+finish "cli_test (${1:-native})"

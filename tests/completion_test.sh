@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
 # The bash completion offers every option that build/slidemill -usage lists,
 # so a new option cannot be left out, and completes the values it knows.
-set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/shell_checks.sh"
 source "$root/scripts/slidemill-completion.bash"
-s=$(mktemp -d)
-trap 'rm -rf "$s"' EXIT
 mkdir "$s/photos" && touch "$s/photo.log"
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 # offered WORDS...: what completing the last word offers, sorted, one line.
 offered() {
   COMP_WORDS=(slidemill "$@") && COMP_CWORD=$#
@@ -31,5 +26,4 @@ $s/photos |-dir $s/p
 $s/photo.log $s/photos |-log-path $s/p
 |-video-filename $s/p
 END
-[ "$failures" -eq 0 ] && echo "completion checks passed"
-exit $((failures > 0))
+finish "completion"

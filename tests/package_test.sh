@@ -5,12 +5,7 @@
 #                               with mencoder, and always removes it again
 #   tests/package_test.sh zip   builds the Windows zip from build-windows/ and
 #                               runs the program unpacked from it under wine
-set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-s=$(mktemp -d)
-trap 'rm -rf "$s"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/shell_checks.sh"
 installed() { dpkg-query -W -f='${Status}' slidemill 2>/dev/null | grep -q ' installed$'; }
 
 if [ "${1:-deb}" = deb ]; then
@@ -46,5 +41,4 @@ else
     [[ -s $dir/$doc && $(grep -c $'\r$' "$dir/$doc") == $(wc -l <"$dir/$doc") ]] || fail "$doc lines do not end CR LF"
   done
 fi
-[ "$failures" -eq 0 ] && echo "package checks passed ($1)"
-exit $((failures > 0))
+finish "package checks ($1)"

@@ -2,12 +2,7 @@
 # The recipe for sharing a library among several machines, run here with GNU
 # parallel: -list0 names the photo directories, and one Slidemill for each
 # does that directory alone, with the stand-in encoder.
-set -uo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-s=$(mktemp -d)
-trap 'rm -rf "$s"' EXIT
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+source "$(dirname "$0")/shell_checks.sh"
 lib="$s/my photos"
 export SLIDEMILL_TEST_ENCODER_LOG="$s/records.txt"
 recipe() {
@@ -33,5 +28,4 @@ recipe
 status=$?
 [ "$status" = 1 ] || fail "one failed directory: parallel's status $status, not 1"
 
-[ "$failures" -eq 0 ] || exit 1
-echo "parallel recipe: all checks passed"
+finish "parallel recipe"
