@@ -186,7 +186,8 @@ std::vector<std::string> LastLines(std::string_view output, std::size_t count) {
     std::string_view line = start == std::string_view::npos ? output : output.substr(start + 1);
     output.remove_suffix(line.size());
     while (line.ends_with('\r')) line.remove_suffix(1);
-    line = line.substr(line.find_last_of('\r') == std::string_view::npos ? 0 : line.find_last_of('\r') + 1);
+    std::size_t redrawn = line.find_last_of('\r');
+    if (redrawn != std::string_view::npos) line.remove_prefix(redrawn + 1);
     lines.insert(lines.begin(), std::string(line));
   }
   return lines;

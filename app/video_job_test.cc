@@ -35,6 +35,18 @@ TEST(VideoJobTest, EncoderCommands) {
                    "s|-font||-sub|_title.srt|-subalign|2|-subfont-autoscale|0|-subfont-text-scale|16|");
 }
 
+// The part name keeps the extension, which only the last name can hold;
+// the log gets what an encoder's progress line showed last.
+TEST(VideoJobTest, PartNamesAndLastLines) {
+  for (auto [video, part] : {std::pair{"_movie.avi", "_movie.slidemill-part.avi"},
+                             {"{Dir}.mp4", "{Dir}.slidemill-part.mp4"}, {"{Dir}", "{Dir}.slidemill-part"},
+                             {"a.d/movie", "a.d/movie.slidemill-part"}, {"movie", "movie.slidemill-part"}}) {
+    EXPECT_EQ(PartName(video), part);
+  }
+  EXPECT_EQ(LastLines("one\ntwo\n10%\r20%\r\nthree", 3), (std::vector<std::string>{"two", "20%", "three"}));
+  EXPECT_EQ(LastLines("", 20), std::vector<std::string>{});
+}
+
 // What the job makes of each end of the encoder: console, log, pause, status.
 TEST(VideoJobTest, EncoderOutcomes) {
   auto red = [](std::string text) { return "\r\n<12>" + text + "\r\n<7>"; };
