@@ -169,7 +169,9 @@ std::string VideoName(const Settings& settings, const std::string& encoder,
 std::string PartName(std::string_view video_template) {
   // The extension is what follows the last dot of the last name; a dot
   // inside a placeholder's value is never taken for it.
-  std::size_t name_start = video_template.find_last_of(std::string(NativePathRules().split_set) + "}");
+  const PathRules& rules = NativePathRules();
+  std::size_t name_start =
+      video_template.find_last_of(std::string(rules.trim_set) + std::string(rules.split_set) + "}");
   std::size_t dot = video_template.rfind('.');
   if (dot == std::string_view::npos || (name_start != std::string_view::npos && dot < name_start)) {
     dot = video_template.size();
