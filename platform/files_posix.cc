@@ -70,21 +70,10 @@ bool ReadNames(int dir_fd, std::vector<std::string>* names) {
   return true;
 }
 
-// An open directory that closes itself.
-class DirFd {
- public:
-  explicit DirFd(const std::string& path)
-      : fd_(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
-  DirFd(const DirFd&) = delete;
-  DirFd& operator=(const DirFd&) = delete;
-  ~DirFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
+// An open directory, closed when it goes.
+ScopedFd OpenDirectory(const std::string& path) {
+  return ScopedFd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+}
 
 }  // namespace
 
@@ -132,7 +121,7 @@ bool DescribePath(const std::string& path, FileEntry* entry) {
 
 bool FindMatching(const std::string& dir, const std::string& pattern,
                   std::vector<FileEntry>* entries) {
-  DirFd dir_fd(dir.empty() ? "." : dir);
+  ScopedFd dir_fd = OpenDirectory(dir.empty() ? "." : dir);
   std::vector<std::string> names;
   if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return false;
   // Only the names that match are looked at more closely.
@@ -147,7 +136,7 @@ bool FindMatching(const std::string& dir, const std::string& pattern,
 }
 
 ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries) {
-  DirFd dir_fd(dir);
+  ScopedFd dir_fd = OpenDirectory(dir);
   std::vector<std::string> names;
   if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return ListResult::kFailed;
   entries->reserve(entries->size() + names.size());

@@ -4,16 +4,36 @@
 #define SLIDEMILL_PLATFORM_POSIX_INTERNAL_H_
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace slidemill::posix {
+
+// A file descriptor that closes itself.
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd = -1) : fd_(fd) {}
+  ScopedFd(ScopedFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  ScopedFd& operator=(ScopedFd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~ScopedFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 // --- Terminal (terminal_posix.cc) ---
 std::unique_ptr<ConsoleSession> StartTerminalSession();

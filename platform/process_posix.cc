@@ -29,24 +29,6 @@ constexpr int kInterruptedExit = 2;
 // The most of a background child's output that is handed back.
 constexpr off_t kOutputKept = 64 * 1024;
 
-// A file descriptor that closes itself.
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd = -1) : fd_(fd) {}
-  ScopedFd(ScopedFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  ScopedFd& operator=(ScopedFd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  ~ScopedFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 struct Started {
   pid_t pid;
   bool background;
