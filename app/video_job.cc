@@ -287,6 +287,7 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
     encoding.arguments =
         BuildEncoderCommand(part_settings, paths.encoder, paths.font, EncoderInput(), paths.absolute_dir);
   }
+  encoding.absolute_dir = paths.absolute_dir;
   encoding.video = paths.video;
   encoding.part = IsAbsolutePath(part) ? part : JoinPath(dir, part);
   return encoding;
@@ -308,13 +309,12 @@ void VideoJob::PrepareFfmpeg(const std::string& absolute_dir, const std::string&
                                           FfmpegFilter(settings_, title, font_dir, font_name), part);
 }
 
-bool VideoJob::WritePhotoList(const std::string& dir, const Encoding& encoding) {
+bool VideoJob::WritePhotoList(const Encoding& encoding) {
   // The photos in byte order of their names, by absolute path: ffmpeg reads
   // list entries relative to the list, not to where it runs.
-  std::string absolute_dir = platform_.AbsolutePath(dir);
-  std::vector<std::string> names = Photos(absolute_dir);
+  std::vector<std::string> names = Photos(encoding.absolute_dir);
   std::ranges::sort(names);
-  for (std::string& name : names) name = JoinPath(absolute_dir, name);
+  for (std::string& name : names) name = JoinPath(encoding.absolute_dir, name);
   std::string cause;
   if (platform_.WriteWholeFile(encoding.list_file, ConcatList(names), &cause)) return true;
   ++videos_tried_, ++videos_failed_;
@@ -322,14 +322,17 @@ bool VideoJob::WritePhotoList(const std::string& dir, const Encoding& encoding) 
   return false;
 }
 
-bool VideoJob::Exists(const std::string& video) {
+std::optional<uint64_t> VideoJob::FileSize(const std::string& path) {
   FileEntry entry;
-  return platform_.FindFirst(video, &entry) && (entry.attributes & kAttributeDirectory) == 0;
+  if (!platform_.FindFirst(path, &entry) || (entry.attributes & kAttributeDirectory) != 0) {
+    return std::nullopt;
+  }
+  return entry.size;
 }
 
 bool VideoJob::WouldEncode(const std::string& dir) {
   if (FirstJpg(dir).empty()) return false;
-  return !settings_.SkipExisting || !Exists(PathsFor(dir).video);
+  return !settings_.SkipExisting || !FileSize(PathsFor(dir).video);
 }
 
 void VideoJob::ShowCommand(const std::vector<CommandArgument>& arguments, bool would) {
@@ -369,7 +372,7 @@ VideoJob::Verdict VideoJob::Conclude(const ChildOutcome& outcome, const Encoding
     case Kind::kExited:
       if (outcome.code != 0) {
         verdict.text = exited + std::to_string(outcome.code);
-      } else if (!VideoMade(encoding.part)) {
+      } else if (FileSize(encoding.part).value_or(0) == 0) {
         verdict = {false, std::string(kNoVideo), true};
       } else if (!platform_.RenameFile(encoding.part, encoding.video, &cause)) {
         verdict = {false, "The video cannot be put in place: " + cause + ".", true};
@@ -394,12 +397,6 @@ DirectoryResult VideoJob::Interrupted(const ChildOutcome& outcome) {
   }
   SetJobError(error_, kErrorAborted, "");
   return DirectoryResult::kEndRun;
-}
-
-bool VideoJob::VideoMade(const std::string& video) {
-  FileEntry made;
-  return platform_.FindFirst(video, &made) && made.size > 0 &&
-         (made.attributes & kAttributeDirectory) == 0;
 }
 
 void VideoJob::Pause() {
@@ -454,7 +451,7 @@ DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) 
     output_.ReportFailure(kNoJpg);
     return release(DirectoryResult::kContinue);
   }
-  if (settings_.SkipExisting && Exists(PathsFor(dir).video)) {
+  if (settings_.SkipExisting && FileSize(PathsFor(dir).video)) {
     output_.ConsoleLine(TextColor::kSupport, kSkipped);
     output_.WriteLog(kSkipped, false);
     return release(DirectoryResult::kContinue);
@@ -467,7 +464,7 @@ DirectoryResult VideoJob::ProcessDirectory(const std::string& dir, cFile& file) 
   if (!settings_.SubtitleText.empty() && !WriteTitle(dir, JoinPath(dir, jpg_name), file)) {
     return release(DirectoryResult::kEndRun);
   }
-  if (UsesFfmpeg() && !WritePhotoList(dir, encoding)) return release(DirectoryResult::kContinue);
+  if (UsesFfmpeg() && !WritePhotoList(encoding)) return release(DirectoryResult::kContinue);
   if (background) {
     output_.HoldLog(nullptr);
     return StartInBackground(dir, std::move(encoding), std::move(held));
@@ -520,14 +517,29 @@ DirectoryResult VideoJob::StartInBackground(const std::string& dir, Encoding enc
     if (!WaitForOne()) return DirectoryResult::kEndRun;
   }
   // Those that ended meanwhile are told at once.
-  while (std::optional<EndedChild> ended = platform_.WaitForChild(0)) {
-    auto found = std::ranges::find(running_, ended->id, &Running::id);
-    if (found == running_.end()) break;
-    Running done = std::move(*found);
-    running_.erase(found);
-    if (EndOfBackground(done, *ended) == DirectoryResult::kEndRun) return DirectoryResult::kEndRun;
-    if (running_.empty()) break;
+  while (!running_.empty()) {
+    std::optional<DirectoryResult> result = EndOne(0);
+    if (!result) break;
+    if (*result == DirectoryResult::kEndRun) return DirectoryResult::kEndRun;
   }
+  return DirectoryResult::kContinue;
+}
+
+std::optional<VideoJob::Running> VideoJob::TakeRunning(ChildId id) {
+  auto found = std::ranges::find(running_, id, &Running::id);
+  if (found == running_.end()) return std::nullopt;
+  Running running = std::move(*found);
+  running_.erase(found);
+  return running;
+}
+
+std::optional<DirectoryResult> VideoJob::EndOne(uint32_t milliseconds) {
+  std::optional<EndedChild> ended = platform_.WaitForChild(milliseconds);
+  if (!ended) return std::nullopt;
+  std::optional<Running> done = TakeRunning(ended->id);
+  if (done) return EndOfBackground(*done, *ended);
+  // The platform has no child left: nothing more can end.
+  if (ended->id == 0) running_.clear();
   return DirectoryResult::kContinue;
 }
 
@@ -540,33 +552,29 @@ bool VideoJob::WaitForOne() {
       SetJobError(error_, kErrorAborted, "");
       return false;
     }
-    std::optional<EndedChild> ended = platform_.WaitForChild(kKeyCheck);
-    if (!ended) continue;
-    auto found = std::ranges::find(running_, ended->id, &Running::id);
-    if (found == running_.end()) {
-      // Nothing is left to wait for.
-      if (ended->id == 0) running_.clear();
-      return true;
+    if (std::optional<DirectoryResult> result = EndOne(kKeyCheck)) {
+      return *result == DirectoryResult::kContinue;
     }
-    Running done = std::move(*found);
-    running_.erase(found);
-    return EndOfBackground(done, *ended) == DirectoryResult::kContinue;
   }
+}
+
+VideoJob::Verdict VideoJob::ConcludeRunning(Running& running, const ChildOutcome& outcome,
+                                            std::string_view output) {
+  output_.HoldLog(&running.log);
+  Verdict verdict = Conclude(outcome, running.encoding);
+  output_.WriteLog(verdict.text, false);
+  if (!verdict.made) {
+    for (const std::string& line : LastLines(output, kOutputLinesLogged)) output_.WriteLog(line, false);
+  }
+  output_.HoldLog(nullptr);
+  output_.WriteHeldLog(running.log);
+  return verdict;
 }
 
 DirectoryResult VideoJob::EndOfBackground(Running& running, const EndedChild& ended) {
   using Kind = ChildOutcome::Kind;
   ChildOutcome outcome = AsInterrupt(ended.outcome, UsesFfmpeg());
-  output_.HoldLog(&running.log);
-  Verdict verdict = Conclude(outcome, running.encoding);
-  output_.WriteLog(verdict.text, false);
-  if (!verdict.made) {
-    for (const std::string& line : LastLines(ended.output, kOutputLinesLogged)) {
-      output_.WriteLog(line, false);
-    }
-  }
-  output_.HoldLog(nullptr);
-  output_.WriteHeldLog(running.log);
+  Verdict verdict = ConcludeRunning(running, outcome, ended.output);
   output_.ConsoleLine(verdict.made ? TextColor::kSuccess : TextColor::kFailure,
                       running.dir + ": " + verdict.text);
   if (outcome.kind == Kind::kCannotStart) {
@@ -591,19 +599,11 @@ void VideoJob::StopRunning() {
   if (running_.empty()) return;
   platform_.StopChildren();
   while (!running_.empty()) {
-    std::optional<EndedChild> ended = platform_.WaitForChild(kWaitForever);
-    auto found = std::ranges::find(running_, ended->id, &Running::id);
-    if (found == running_.end()) {
-      if (ended->id == 0) break;
-      continue;
-    }
-    Running& running = *found;
-    output_.HoldLog(&running.log);
-    Conclude(ChildOutcome{ChildOutcome::Kind::kCtrlC, 0, ""}, running.encoding);
-    output_.WriteLog("Aborted by user.", false);
-    output_.HoldLog(nullptr);
-    output_.WriteHeldLog(running.log);
-    running_.erase(found);
+    EndedChild ended = *platform_.WaitForChild(kWaitForever);
+    std::optional<Running> stopped = TakeRunning(ended.id);
+    // Stopped by the user's choice: its own output does not matter.
+    if (stopped) ConcludeRunning(*stopped, ChildOutcome{ChildOutcome::Kind::kCtrlC, 0, ""}, "");
+    if (!stopped && ended.id == 0) break;
   }
   // Whatever could not be waited for still leaves no half video behind.
   for (Running& running : running_) platform_.RemoveFile(running.encoding.part);

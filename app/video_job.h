@@ -3,6 +3,7 @@
 #ifndef SLIDEMILL_APP_VIDEO_JOB_H_
 #define SLIDEMILL_APP_VIDEO_JOB_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,7 @@ class VideoJob {
     std::vector<CommandArgument> arguments;
     std::string video;  // the final name, and the name written until done
     std::string part;
+    std::string absolute_dir;  // where the photos are
     std::string list_file;  // ffmpeg's list of photos, removed after the run
   };
   // An encoder running in the background, and its directory's log lines.
@@ -121,21 +123,29 @@ class VideoJob {
   void PrepareFfmpeg(const std::string& absolute_dir, const std::string& encoder,
                      const std::string& part, Encoding& encoding);
   // Writes ffmpeg's list of photos; false (reported) when it cannot be.
-  bool WritePhotoList(const std::string& dir, const Encoding& encoding);
+  bool WritePhotoList(const Encoding& encoding);
   bool UsesFfmpeg() const { return settings_.Encoder == kEncoderFfmpeg; }
-  bool Exists(const std::string& video);
+  // The size of the file a path names; nothing when there is none (or it
+  // is a directory).
+  std::optional<uint64_t> FileSize(const std::string& path);
   void ShowCommand(const std::vector<CommandArgument>& arguments, bool would);
   // Starts the encoder in the background and waits while every job is busy.
   DirectoryResult StartInBackground(const std::string& dir, Encoding encoding, std::string log);
   // Waits for one background encoder to end; false when the run is to end.
   bool WaitForOne();
+  // Tells of the background encoder that ends within `milliseconds`:
+  // kEndRun when the run is to end; nothing when none ended.
+  std::optional<DirectoryResult> EndOne(uint32_t milliseconds);
+  // The running encoder the platform's id names, taken off the list.
+  std::optional<Running> TakeRunning(ChildId id);
+  // Concludes a background directory and writes its held log lines
+  // together: the verdict, and when it failed the output's last lines.
+  Verdict ConcludeRunning(Running& running, const ChildOutcome& outcome, std::string_view output);
   DirectoryResult EndOfBackground(Running& running, const EndedChild& ended);
   // Puts the finished video in place or removes the unfinished one, and
   // says what became of it.
   Verdict Conclude(const ChildOutcome& outcome, const Encoding& encoding);
   DirectoryResult Interrupted(const ChildOutcome& outcome);
-  // Whether a reported success left a file with something in it.
-  bool VideoMade(const std::string& video);
   void Pause();
   void UpdateProgress();
 
