@@ -92,13 +92,13 @@ int RealMain(Platform& platform, int argc, char** argv) {
     return EndOfRun(error, output);
   }
   iterator.FILTER_DIR(settings.DirFilter);
+  iterator.BREAKHANDLER(1);
+  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
 
   VideoJob job(platform, output, settings, error);
   if (settings.List || settings.List0) {
     // Only the paths, for other programs to read; Ctrl-C ends the list
     // without a question, which would land among them.
-    iterator.BREAKHANDLER(1);
-    iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
     bool whole = ForEachPhotoDirectory(iterator, job, [&](const std::string& dir) {
       output.ConsoleWrite(dir);
       if (settings.List0) {
@@ -120,8 +120,6 @@ int RealMain(Platform& platform, int argc, char** argv) {
     ForEachPhotoDirectory(counter, job, [&](const std::string&) { ++total; });
     job.ShowProgress(total);
   }
-  iterator.BREAKHANDLER(1);
-  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
   // A directory too deep for the system's paths is not walked, and says so.
   auto report_too_long = [&] {
     for (const std::string& path : iterator.TakeTooLongPaths()) {
