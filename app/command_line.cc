@@ -13,8 +13,8 @@ bool IsSpaceOrControl(char c) {
 // Spellings typed out of habit from other tools, each read as the published
 // option it stands for; the published names stay the only ones listed.
 constexpr std::pair<std::string_view, std::string_view> kAliases[] = {
-    {"-h", "-usage"}, {"--help", "-usage"}, {"-?", "-usage"}, {"/?", "-usage"},
-    {"--version", "-version"},
+    {"-h", "-usage"}, {"--help", "-usage"},      {"-?", "-usage"},
+    {"/?", "-usage"}, {"--version", "-version"},
 };
 
 std::string_view PublishedName(std::string_view arg) {
@@ -90,8 +90,7 @@ CommandArguments ReadCommandArguments(const ProcessCommandLine& line) {
   return result;
 }
 
-void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw,
-                      JobError& error) {
+void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw, JobError& error) {
   std::size_t i = 0;
   while (i < args.size()) {
     const OptionInfo* option = nullptr;

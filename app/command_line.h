@@ -15,8 +15,8 @@ namespace slidemill {
 
 // The command line as the program reads it.
 struct CommandArguments {
-  bool tail_empty = true;          // nothing at all after the program name
-  std::vector<std::string> args;   // the arguments, never an empty one
+  bool tail_empty = true;         // nothing at all after the program name
+  std::vector<std::string> args;  // the arguments, never an empty one
 };
 
 // The text after the program name of a whole command line: the name runs to
@@ -47,8 +47,7 @@ CommandArguments ReadCommandArguments(const ProcessCommandLine& line);
 
 // Stores each option's value, unchecked, in `raw`. An unknown argument is
 // recorded as "Invalid argument" and ends the parse.
-void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw,
-                      JobError& error);
+void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw, JobError& error);
 
 }  // namespace slidemill
 

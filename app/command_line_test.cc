@@ -18,12 +18,18 @@ TEST(CommandLineTest, WindowsTextSplitsByTheProgramsOwnRule) {
     bool tail_empty;
     Args args;
   } cases[] = {
-      {"slidemill.exe", true, {}}, {"slidemill.exe   ", true, {}}, {"", true, {}},
-      {"slidemill.exe \"\"", false, {}}, {"\"C:\\Program Files\\slidemill.exe\"-r", false, {"-r"}},
-      {"\"C:\\unclosed name -r", true, {}}, {"x.exe -dir \"\" -r", false, {"-dir", "-r"}},
+      {"slidemill.exe", true, {}},
+      {"slidemill.exe   ", true, {}},
+      {"", true, {}},
+      {"slidemill.exe \"\"", false, {}},
+      {"\"C:\\Program Files\\slidemill.exe\"-r", false, {"-r"}},
+      {"\"C:\\unclosed name -r", true, {}},
+      {"x.exe -dir \"\" -r", false, {"-dir", "-r"}},
       {"x.exe  -dir \"C:\\My Photos\"  -r ", false, {"-dir", "C:\\My Photos", "-r"}},
-      {"x.exe \"a b\"c", false, {"a b", "c"}}, {"x.exe a\"b c\"", false, {"a\"b", "c\""}},
-      {"x.exe \"unclosed  quote", false, {"unclosed  quote"}}, {"x.exe\ta\tb c", false, {"\ta\tb", "c"}},
+      {"x.exe \"a b\"c", false, {"a b", "c"}},
+      {"x.exe a\"b c\"", false, {"a\"b", "c\""}},
+      {"x.exe \"unclosed  quote", false, {"unclosed  quote"}},
+      {"x.exe\ta\tb c", false, {"\ta\tb", "c"}},
       {"x.exe \"C:\\dir\\\" next", false, {"C:\\dir\\", "next"}},
   };
   for (const Case& c : cases) {
@@ -46,24 +52,31 @@ TEST(CommandLineTest, ParseStoresRawValuesOrStopsAtTheFirstUnknown) {
   } cases[] = {
       {{"-dir", "C:\\a", "-dir", "C:\\b"}, &RawOptions::Dir, "C:\\b", nullptr},
       {{"-dir", "-r"}, &RawOptions::Recurse, "", nullptr},  // a value is a value
-      {{"-r"}, &RawOptions::Recurse, "TRUE", nullptr}, {{"-dir"}, &RawOptions::Dir, "", nullptr},
+      {{"-r"}, &RawOptions::Recurse, "TRUE", nullptr},
+      {{"-dir"}, &RawOptions::Dir, "", nullptr},
       {{"-video-codec", "mjpeg -vf x"}, &RawOptions::VideoCodec, "mjpeg -vf x", nullptr},
-      {{"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"}, {{"-di"}, &RawOptions::Dir, "", "-di"},
-      {{"-dir=x"}, &RawOptions::Dir, "", "-dir=x"}, {{"photos"}, &RawOptions::Dir, "", "photos"},
+      {{"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"},
+      {{"-di"}, &RawOptions::Dir, "", "-di"},
+      {{"-dir=x"}, &RawOptions::Dir, "", "-dir=x"},
+      {{"photos"}, &RawOptions::Dir, "", "photos"},
       {{"-r", "-nope", "-usage"}, &RawOptions::Recurse, "TRUE", "-nope"},
       {{"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
       // Habits from other tools stand for the published names, never as a value.
-      {{"-h"}, &RawOptions::Usage, "TRUE", nullptr}, {{"--help"}, &RawOptions::Usage, "TRUE", nullptr},
-      {{"-?"}, &RawOptions::Usage, "TRUE", nullptr}, {{"/?"}, &RawOptions::Usage, "TRUE", nullptr},
+      {{"-h"}, &RawOptions::Usage, "TRUE", nullptr},
+      {{"--help"}, &RawOptions::Usage, "TRUE", nullptr},
+      {{"-?"}, &RawOptions::Usage, "TRUE", nullptr},
+      {{"/?"}, &RawOptions::Usage, "TRUE", nullptr},
       {{"--version"}, &RawOptions::Version, "TRUE", nullptr},
-      {{"--usage"}, &RawOptions::Usage, "", "--usage"}, {{"-dir", "-h"}, &RawOptions::Dir, "-h", nullptr},
+      {{"--usage"}, &RawOptions::Usage, "", "--usage"},
+      {{"-dir", "-h"}, &RawOptions::Dir, "-h", nullptr},
   };
   for (const Case& c : cases) {
     RawOptions raw;
     JobError error;
     ParseCommandLine(c.args, raw, error);
     EXPECT_EQ(std::tuple(raw.*(c.field), error.Code, error.Info),
-              std::tuple(c.value, c.unknown ? 2 : 0, c.unknown ? c.unknown : "")) << c.args[0];
+              std::tuple(c.value, c.unknown ? 2 : 0, c.unknown ? c.unknown : ""))
+        << c.args[0];
   }
 }
 

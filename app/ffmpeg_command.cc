@@ -20,7 +20,8 @@ std::string Backslashed(std::string_view text, std::string_view special) {
 uint32_t BigEndian(std::string_view bytes, std::size_t at, std::size_t size) {
   if (at + size > bytes.size()) return 0;
   uint32_t value = 0;
-  for (std::size_t i = 0; i < size; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  for (std::size_t i = 0; i < size; ++i)
+    value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
   return value;
 }
 
@@ -96,7 +97,8 @@ std::string FontFullName(std::string_view font) {
 
 std::string FfmpegFilter(const Settings& settings, const std::string& title,
                          const std::string& font_dir, const std::string& font_name) {
-  std::string size = std::to_string(settings.VideoWidth) + ":" + std::to_string(settings.VideoHeight);
+  std::string size =
+      std::to_string(settings.VideoWidth) + ":" + std::to_string(settings.VideoHeight);
   std::string filter = "scale=" + size + ":force_original_aspect_ratio=decrease,pad=" + size +
                        ":(ow-iw)/2:(oh-ih)/2:black,setsar=1";
   if (title.empty()) return filter;
@@ -118,12 +120,18 @@ std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
                                                 const std::string& filter,
                                                 const std::string& video) {
   std::string fps = std::to_string(settings.VideoFramesPerSecond);
-  std::vector<CommandArgument> command = {
-      {encoder},  {"-hide_banner"}, {"-loglevel"}, {"error"}, {"-stats"}, {"-y"},
-      {"-r"},     {fps},            {"-f"},        {"concat"}, {"-safe"}, {"0"},
-      {"-i"},     {"file:" + list_file, true},    {"-vf"},    {filter, true}, {"-c:v"}};
+  std::vector<CommandArgument> command = {{encoder},     {"-hide_banner"},
+                                          {"-loglevel"}, {"error"},
+                                          {"-stats"},    {"-y"},
+                                          {"-r"},        {fps},
+                                          {"-f"},        {"concat"},
+                                          {"-safe"},     {"0"},
+                                          {"-i"},        {"file:" + list_file, true},
+                                          {"-vf"},       {filter, true},
+                                          {"-c:v"}};
   // What the user typed as the codec splits as written, as for mencoder.
-  for (std::string& part : SplitArguments(settings.VideoCodec)) command.push_back({std::move(part)});
+  for (std::string& part : SplitArguments(settings.VideoCodec))
+    command.push_back({std::move(part)});
   // Without the common pixel format some players show nothing.
   if (settings.VideoCodec == "libx264") command.insert(command.end(), {{"-pix_fmt"}, {"yuv420p"}});
   // "file:" keeps a name beginning with '-' or holding ':' a file name.

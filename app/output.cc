@@ -8,28 +8,20 @@ namespace {
 // The stamp of a log line: "MM-DD-YYYY HH:MM:SS".
 std::string LogStamp(const LocalDateTime& time) {
   char stamp[96];
-  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d %02d:%02d:%02d", time.month,
-                time.day, time.year, time.hour, time.minute, time.second);
+  std::snprintf(stamp, sizeof stamp, "%02d-%02d-%04d %02d:%02d:%02d", time.month, time.day,
+                time.year, time.hour, time.minute, time.second);
   return stamp;
 }
 
 }  // namespace
 
-void Output::ConsoleWrite(std::string_view text) {
-  platform_.Write(ConsoleStream::kOutput, text);
-}
+void Output::ConsoleWrite(std::string_view text) { platform_.Write(ConsoleStream::kOutput, text); }
 
-void Output::ConsoleLineEnd() {
-  platform_.Write(ConsoleStream::kOutput, platform_.LineEnd());
-}
+void Output::ConsoleLineEnd() { platform_.Write(ConsoleStream::kOutput, platform_.LineEnd()); }
 
-void Output::ErrorWrite(std::string_view text) {
-  platform_.Write(ConsoleStream::kError, text);
-}
+void Output::ErrorWrite(std::string_view text) { platform_.Write(ConsoleStream::kError, text); }
 
-void Output::ErrorLineEnd() {
-  platform_.Write(ConsoleStream::kError, platform_.LineEnd());
-}
+void Output::ErrorLineEnd() { platform_.Write(ConsoleStream::kError, platform_.LineEnd()); }
 
 void Output::SetTextColor(TextColor color) { platform_.SetTextColor(color); }
 

@@ -73,7 +73,8 @@ void PrintSettings(const Settings& s, Output& out) {
   TextLine(out, "-video-codec", s.VideoCodec);
   // The frame is ffmpeg's alone.
   if (s.Encoder == kEncoderFfmpeg) {
-    TextLine(out, "-video-size", std::to_string(s.VideoWidth) + "x" + std::to_string(s.VideoHeight));
+    TextLine(out, "-video-size",
+             std::to_string(s.VideoWidth) + "x" + std::to_string(s.VideoHeight));
   }
 }
 

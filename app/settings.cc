@@ -43,16 +43,14 @@ const std::array<OptionInfo, 25> kOptions = {{
      "Size of the title font as a percentage of movie height."},
     {"-subtitle-text", OptionKind::kValued, &RawOptions::SubtitleText,
      "The subtitle added to the bottom of the movie."},
-    {"-usage", OptionKind::kFlag, &RawOptions::Usage,
-     "Displays usage information and then exits."},
+    {"-usage", OptionKind::kFlag, &RawOptions::Usage, "Displays usage information and then exits."},
     {"-version", OptionKind::kFlag, &RawOptions::Version,
      "Displays version information and then exits."},
     {"-video-codec", OptionKind::kValued, &RawOptions::VideoCodec,
      "The video codec we will use to encode the video."},
     {"-video-filename", OptionKind::kValued, &RawOptions::VideoFilename,
      "Name of the video created in each directory containing JPGs."},
-    {"-video-frames-per-second", OptionKind::kValued,
-     &RawOptions::VideoFramesPerSecond,
+    {"-video-frames-per-second", OptionKind::kValued, &RawOptions::VideoFramesPerSecond,
      "Frames-per-second of the encoded video file."},
     {"-video-size", OptionKind::kValued, &RawOptions::VideoSize,
      "Frame of the video as WxH, for ffmpeg only (default 1920x1080)."},
@@ -79,9 +77,7 @@ namespace {
 
 // A value counts as given when something other than spaces is left; tabs
 // count as text.
-bool Given(const std::string& raw) {
-  return raw.find_first_not_of(' ') != std::string::npos;
-}
+bool Given(const std::string& raw) { return raw.find_first_not_of(' ') != std::string::npos; }
 
 bool DirectoryExists(const std::string& path, Platform& platform) {
   return !path.empty() && platform.DirectoryExists(path);
@@ -113,10 +109,9 @@ std::string LogDirectoryPart(const std::string& path, const PathRules& rules) {
 
 // Reads an integer option into `target`; false (with the error recorded)
 // when it is not an integer or lies below `minimum` or above `maximum`.
-bool CheckInteger(const std::string& raw, int32_t default_value, int32_t minimum,
-                  int32_t maximum, const std::string& integer_message,
-                  const std::string& range_message, int32_t& target,
-                  JobError& error) {
+bool CheckInteger(const std::string& raw, int32_t default_value, int32_t minimum, int32_t maximum,
+                  const std::string& integer_message, const std::string& range_message,
+                  int32_t& target, JobError& error) {
   if (!Given(raw)) {
     target = default_value;
     return true;
@@ -160,10 +155,9 @@ std::string TextOr(const std::string& raw, const char* default_value) {
 
 }  // namespace
 
-void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
-                      Platform& platform, const PathRules& rules) {
-  s.Dir = TrimTrailingSeparators(
-      Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules);
+void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platform& platform,
+                      const PathRules& rules) {
+  s.Dir = TrimTrailingSeparators(Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules);
   s.DirFilter = TextOr(raw.DirFilter, "");
 
   if (!CheckInteger(raw.VideoFramesPerSecond, 25, 1, 100,
@@ -199,8 +193,7 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
   if (!CheckFileOption(raw.FfmpegPath, "-ffmpeg-path", s.FfmpegPath, error, platform)) return;
 
   s.Recurse = Given(raw.Recurse);
-  if (!CheckInteger(raw.RDepth, s.Recurse ? -1 : 0, -1, INT32_MAX,
-                    "'-r-depth' must be an integer.",
+  if (!CheckInteger(raw.RDepth, s.Recurse ? -1 : 0, -1, INT32_MAX, "'-r-depth' must be an integer.",
                     "'-r-depth' must be -1 or greater.", s.RDepth, error)) {
     return;
   }
@@ -214,8 +207,7 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
                     "'-jobs' must be between 0 and 64, inclusive.", s.Jobs, error)) {
     return;
   }
-  if (!CheckInteger(raw.SleepTime, 0, 0, INT32_MAX,
-                    "'-sleep-time' must be an integer.",
+  if (!CheckInteger(raw.SleepTime, 0, 0, INT32_MAX, "'-sleep-time' must be an integer.",
                     "'-sleep-time' must be zero or greater.", s.SleepTime, error)) {
     return;
   }
@@ -230,8 +222,7 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error,
 
   if (!CheckInteger(raw.SubtitleFontSize, 16, 0, INT32_MAX,
                     "'-subtitle-font-size' must be an integer.",
-                    "'-subtitle-font-size' must be zero or greater.",
-                    s.SubtitleFontSize, error)) {
+                    "'-subtitle-font-size' must be zero or greater.", s.SubtitleFontSize, error)) {
     return;
   }
 

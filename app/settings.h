@@ -99,9 +99,8 @@ bool IsInteger(std::string_view text, int32_t* value = nullptr);
 
 // Checks the raw options in a fixed order, fills in the defaults and records
 // the first failure as an "Invalid argument" job error.
-void ValidateSettings(const RawOptions& raw, Settings& settings,
-                      JobError& error, Platform& platform,
-                      const PathRules& rules = NativePathRules());
+void ValidateSettings(const RawOptions& raw, Settings& settings, JobError& error,
+                      Platform& platform, const PathRules& rules = NativePathRules());
 
 }  // namespace slidemill
 

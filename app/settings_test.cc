@@ -41,9 +41,11 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
     std::string encoder = "";
   } cases[] = {
       {&RawOptions::VideoFramesPerSecond, "0", fps + "between 1 and 100, inclusive."},
-      {&RawOptions::VideoFramesPerSecond, "100", ""}, {&RawOptions::VideoFramesPerSecond, "2.5", fps + "an integer."},
+      {&RawOptions::VideoFramesPerSecond, "100", ""},
+      {&RawOptions::VideoFramesPerSecond, "2.5", fps + "an integer."},
       {&RawOptions::VideoFramesPerSecond, "   ", ""},  // spaces only: not given
-      {&RawOptions::LogPath, "run.log", log}, {&RawOptions::LogPath, Native("./run.log"), ""},
+      {&RawOptions::LogPath, "run.log", log},
+      {&RawOptions::LogPath, Native("./run.log"), ""},
       {&RawOptions::LogPath, Native("missing/run.log"), log},
       {&RawOptions::LogPath, Native(scratch_.str() + "/adir/run.log"), ""},
       {&RawOptions::LogPath, Native("./") + std::string(kNameFieldSize, 'x'), log},
@@ -51,25 +53,35 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
       {&RawOptions::RDepth, "-2", "'-r-depth' must be -1 or greater."},
       {&RawOptions::RDepth, "x", "'-r-depth' must be an integer."},
       // Integers: 32 bits, digits after an optional minus, nothing else.
-      {&RawOptions::SleepTime, "-", ""}, {&RawOptions::SleepTime, "2147483647", ""},
+      {&RawOptions::SleepTime, "-", ""},
+      {&RawOptions::SleepTime, "2147483647", ""},
       {&RawOptions::SleepTime, "00000000000000000000042", ""},
       {&RawOptions::SleepTime, "-1", "'-sleep-time' must be zero or greater."},
       {&RawOptions::RDepth, "-2147483648", "'-r-depth' must be -1 or greater."},
-      {&RawOptions::SleepTime, "2147483648", sleep}, {&RawOptions::SleepTime, "-2147483649", sleep},
-      {&RawOptions::SleepTime, "+5", sleep}, {&RawOptions::SleepTime, " 5", sleep},
-      {&RawOptions::SleepTime, "5-", sleep}, {&RawOptions::SleepTime, "--5", sleep},
+      {&RawOptions::SleepTime, "2147483648", sleep},
+      {&RawOptions::SleepTime, "-2147483649", sleep},
+      {&RawOptions::SleepTime, "+5", sleep},
+      {&RawOptions::SleepTime, " 5", sleep},
+      {&RawOptions::SleepTime, "5-", sleep},
+      {&RawOptions::SleepTime, "--5", sleep},
       {&RawOptions::SubtitleFontFile, "nofont.ttf", file + "subtitle-font-file' does not exist."},
       {&RawOptions::SubtitleFontSize, "-1", "'-subtitle-font-size' must be zero or greater."},
       {&RawOptions::SubtitleFontSize, "big", "'-subtitle-font-size' must be an integer."},
-      {&RawOptions::Encoder, "ffmpeg", ""}, {&RawOptions::Encoder, "mencoder", ""},
-      {&RawOptions::Encoder, "FFmpeg", "The encoder specified by '-encoder' must be mencoder or ffmpeg."},
+      {&RawOptions::Encoder, "ffmpeg", ""},
+      {&RawOptions::Encoder, "mencoder", ""},
+      {&RawOptions::Encoder, "FFmpeg",
+       "The encoder specified by '-encoder' must be mencoder or ffmpeg."},
       {&RawOptions::FfmpegPath, scratch_.str(), file + "ffmpeg-path' does not exist."},
       {&RawOptions::VideoSize, "640x480", "'-video-size' needs '-encoder ffmpeg'."},
       {&RawOptions::VideoSize, "16x7680", "", "ffmpeg"},
-      {&RawOptions::VideoSize, "14x480", size, "ffmpeg"}, {&RawOptions::VideoSize, "640x7682", size, "ffmpeg"},
-      {&RawOptions::VideoSize, "641x480", size, "ffmpeg"}, {&RawOptions::VideoSize, "640X480", size, "ffmpeg"},
-      {&RawOptions::VideoSize, "640x", size, "ffmpeg"}, {&RawOptions::VideoSize, "-640x-480", size, "ffmpeg"},
-      {&RawOptions::Jobs, "0", ""}, {&RawOptions::Jobs, "64", ""},
+      {&RawOptions::VideoSize, "14x480", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "640x7682", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "641x480", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "640X480", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "640x", size, "ffmpeg"},
+      {&RawOptions::VideoSize, "-640x-480", size, "ffmpeg"},
+      {&RawOptions::Jobs, "0", ""},
+      {&RawOptions::Jobs, "64", ""},
       {&RawOptions::Jobs, "65", "'-jobs' must be between 0 and 64, inclusive."},
       {&RawOptions::Jobs, "two", "'-jobs' must be an integer."},
       {&RawOptions::DirFilter, "^20[0-9]+ trip", ""},
@@ -88,9 +100,12 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
 // With several bad values only the earliest in check order is reported.
 TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
   std::pair<std::string RawOptions::*, const char*> in_order[] = {
-      {&RawOptions::VideoFramesPerSecond, "abc"}, {&RawOptions::LogPath, "bare.log"},
-      {&RawOptions::MencoderPath, "missing"},     {&RawOptions::RDepth, "-5"},
-      {&RawOptions::SleepTime, "x"},              {&RawOptions::SubtitleFontSize, "-1"},
+      {&RawOptions::VideoFramesPerSecond, "abc"},
+      {&RawOptions::LogPath, "bare.log"},
+      {&RawOptions::MencoderPath, "missing"},
+      {&RawOptions::RDepth, "-5"},
+      {&RawOptions::SleepTime, "x"},
+      {&RawOptions::SubtitleFontSize, "-1"},
       {&RawOptions::DirFilter, "(x)+"}};
   RawOptions all;
   for (auto [field, bad] : in_order) all.*field = bad;
@@ -109,8 +124,8 @@ TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
 // without trailing separators (the current directory when not given), and
 // the first of four default fonts that exists unless one is given.
 TEST_F(ValidateTest, DerivedValues) {
-  for (auto [recurse, depth, expected] : {std::tuple{"", "", 0}, {"TRUE", "", -1},
-                                          {"TRUE", "2", 2}, {"", "3", 3}}) {
+  for (auto [recurse, depth, expected] :
+       {std::tuple{"", "", 0}, {"TRUE", "", -1}, {"TRUE", "2", 2}, {"", "3", 3}}) {
     RawOptions raw;
     raw.Recurse = recurse;
     raw.RDepth = depth;
@@ -119,7 +134,8 @@ TEST_F(ValidateTest, DerivedValues) {
   }
   std::string sep(1, NativePathRules().separator);
   RawOptions raw;
-  for (auto [given, trimmed] : {std::pair{" a b" + sep + sep, std::string(" a b")}, {sep + sep, sep}}) {
+  for (auto [given, trimmed] :
+       {std::pair{" a b" + sep + sep, std::string(" a b")}, {sep + sep, sep}}) {
     raw.Dir = given;
     Validate(raw);
     EXPECT_EQ(settings_.Dir, trimmed);
@@ -129,8 +145,10 @@ TEST_F(ValidateTest, DerivedValues) {
   ASSERT_FALSE(HasJobError(Validate(RawOptions{})));
   EXPECT_EQ(settings_.Dir, scratch_.str());
   EXPECT_EQ(settings_.SubtitleFontFile, "");  // no font there: empty, no error
-  for (auto [made, font] : {std::pair{"cour.ttf", "cour.ttf"}, {"times.ttf", "times.ttf"},
-                            {"verdana.ttf", "verdana.ttf"}, {"arial.ttf", "verdana.ttf"}}) {
+  for (auto [made, font] : {std::pair{"cour.ttf", "cour.ttf"},
+                            {"times.ttf", "times.ttf"},
+                            {"verdana.ttf", "verdana.ttf"},
+                            {"arial.ttf", "verdana.ttf"}}) {
     scratch_.MakeTree({made});
     Validate(RawOptions{});
     EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / font).string());

@@ -87,8 +87,7 @@ int RealMain(Platform& platform, int argc, char** argv) {
   iterator.ADDDIR(settings.Dir, settings.RDepth);
   if (iterator.ERR_IS()) {
     // Every refusal of the root gets this one detail.
-    SetJobError(error, kErrorInvalidArgument,
-                "The directory specified by '-dir' does not exist.");
+    SetJobError(error, kErrorInvalidArgument, "The directory specified by '-dir' does not exist.");
     return EndOfRun(error, output);
   }
   iterator.FILTER_DIR(settings.DirFilter);
@@ -132,9 +131,8 @@ int RealMain(Platform& platform, int argc, char** argv) {
     if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) {
       // The next move reaches the directory this one would have reached, so
       // going on skips nothing and repeats nothing.
-      std::string_view notice = iterator.BREAKKEY_LAST() == iterator.BREAKKEYS_ALT_F4()
-                                    ? kAltF4Notice
-                                    : kCtrlCNotice;
+      std::string_view notice =
+          iterator.BREAKKEY_LAST() == iterator.BREAKKEYS_ALT_F4() ? kAltF4Notice : kCtrlCNotice;
       if (AskToExit(output, notice, false)) {
         SetJobError(error, kErrorAborted, "");
         break;

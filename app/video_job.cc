@@ -121,8 +121,7 @@ namespace {
 
 // Fills a template's placeholders in their order.
 std::vector<CommandPiece> FillTemplate(std::string text, const Settings& settings,
-                                       const std::string& encoder,
-                                       const std::string& font_file,
+                                       const std::string& encoder, const std::string& font_file,
                                        const std::string& dir) {
   bool titles = !settings.SubtitleText.empty();
   std::vector<CommandPiece> pieces = {CommandPiece{std::move(text), false}};
@@ -133,11 +132,10 @@ std::vector<CommandPiece> FillTemplate(std::string text, const Settings& setting
   if (titles) {
     ReplaceInPieces(pieces, "{SubtitleFontFile}", font_file, true);
     ReplaceInPieces(pieces, "{SRTFilename}", settings.SRTFilename, false);
-    ReplaceInPieces(pieces, "{SubtitleFontSize}", std::to_string(settings.SubtitleFontSize),
-                    false);
+    ReplaceInPieces(pieces, "{SubtitleFontSize}", std::to_string(settings.SubtitleFontSize), false);
   }
-  ReplaceInPieces(pieces, "{VideoFramesPerSecond}",
-                  std::to_string(settings.VideoFramesPerSecond), false);
+  ReplaceInPieces(pieces, "{VideoFramesPerSecond}", std::to_string(settings.VideoFramesPerSecond),
+                  false);
   ReplaceInPieces(pieces, "{VideoCodec}", settings.VideoCodec, false);
   ReplaceInPieces(pieces, "{Dir}", dir, true);
   return pieces;
@@ -146,10 +144,10 @@ std::vector<CommandPiece> FillTemplate(std::string text, const Settings& setting
 }  // namespace
 
 std::vector<CommandArgument> BuildEncoderCommand(const Settings& settings,
-                                              const std::string& encoder,
-                                              const std::string& font_file,
-                                              const std::string& input_pattern,
-                                              const std::string& dir) {
+                                                 const std::string& encoder,
+                                                 const std::string& font_file,
+                                                 const std::string& input_pattern,
+                                                 const std::string& dir) {
   std::string command = "{0} \"" + input_pattern +
                         "\" -o \"{VideoFilename}\" -mf fps={VideoFramesPerSecond} "
                         "-ovc lavc -lavcopts vcodec={VideoCodec}";
@@ -265,7 +263,8 @@ VideoJob::Paths VideoJob::PathsFor(const std::string& dir) {
   const std::string& path = UsesFfmpeg() ? settings_.FfmpegPath : settings_.MencoderPath;
   Paths paths;
   paths.encoder = path.empty() ? DefaultEncoder(settings_.Encoder) : platform_.AbsolutePath(path);
-  if (!settings_.SubtitleFontFile.empty()) paths.font = platform_.AbsolutePath(settings_.SubtitleFontFile);
+  if (!settings_.SubtitleFontFile.empty())
+    paths.font = platform_.AbsolutePath(settings_.SubtitleFontFile);
   // The encoder runs inside the directory, so a path made from {Dir} must
   // not depend on where the walk started.
   paths.absolute_dir = platform_.AbsolutePath(dir);
@@ -284,8 +283,8 @@ VideoJob::Encoding VideoJob::PrepareEncoding(const std::string& dir) {
   if (UsesFfmpeg()) {
     PrepareFfmpeg(paths.absolute_dir, paths.encoder, part, encoding);
   } else {
-    encoding.arguments =
-        BuildEncoderCommand(part_settings, paths.encoder, paths.font, EncoderInput(), paths.absolute_dir);
+    encoding.arguments = BuildEncoderCommand(part_settings, paths.encoder, paths.font,
+                                             EncoderInput(), paths.absolute_dir);
   }
   encoding.absolute_dir = paths.absolute_dir;
   encoding.video = paths.video;
@@ -305,8 +304,9 @@ void VideoJob::PrepareFfmpeg(const std::string& absolute_dir, const std::string&
     font_dir = font.substr(0, font.find_last_of(NativePathRules().split_set) + 1);
     font_name = FontFullName(FileBytes(font));
   }
-  encoding.arguments = BuildFfmpegCommand(settings_, encoder, encoding.list_file,
-                                          FfmpegFilter(settings_, title, font_dir, font_name), part);
+  encoding.arguments =
+      BuildFfmpegCommand(settings_, encoder, encoding.list_file,
+                         FfmpegFilter(settings_, title, font_dir, font_name), part);
 }
 
 bool VideoJob::WritePhotoList(const Encoding& encoding) {
@@ -345,8 +345,8 @@ void VideoJob::ShowCommand(const std::vector<CommandArgument>& arguments, bool w
 VideoJob::Verdict VideoJob::Conclude(const ChildOutcome& outcome, const Encoding& encoding) {
   using Kind = ChildOutcome::Kind;
   if (!encoding.list_file.empty()) platform_.RemoveFile(encoding.list_file);
-  const std::string exited = UsesFfmpeg() ? "FFmpeg exited with an error code: "
-                                          : "Mencoder exited with an error code: ";
+  const std::string exited =
+      UsesFfmpeg() ? "FFmpeg exited with an error code: " : "Mencoder exited with an error code: ";
   Verdict verdict;
   std::string cause;
   switch (outcome.kind) {
@@ -355,16 +355,16 @@ VideoJob::Verdict VideoJob::Conclude(const ChildOutcome& outcome, const Encoding
       break;
     case Kind::kNoDirectory:
       // Started anywhere else it would read and write the wrong files.
-      verdict = {false, "The encoder was not started: this directory cannot be entered (" +
-                            outcome.error + ").", true};
+      verdict = {
+          false,
+          "The encoder was not started: this directory cannot be entered (" + outcome.error + ").",
+          true};
       break;
     case Kind::kLost:
       verdict = {false, "How the encoder ended cannot be learnt (" + outcome.error + ").", true};
       break;
     case Kind::kCtrlC:
-    case Kind::kCtrlBreak:
-      verdict.text = "Aborted by user.";
-      break;
+    case Kind::kCtrlBreak: verdict.text = "Aborted by user."; break;
     case Kind::kKilled:
       // The code a shell gives a program that a signal ended.
       verdict.text = exited + std::to_string(128 + outcome.code);
@@ -564,7 +564,8 @@ VideoJob::Verdict VideoJob::ConcludeRunning(Running& running, const ChildOutcome
   Verdict verdict = Conclude(outcome, running.encoding);
   output_.WriteLog(verdict.text, false);
   if (!verdict.made) {
-    for (const std::string& line : LastLines(output, kOutputLinesLogged)) output_.WriteLog(line, false);
+    for (const std::string& line : LastLines(output, kOutputLinesLogged))
+      output_.WriteLog(line, false);
   }
   output_.HoldLog(nullptr);
   output_.WriteHeldLog(running.log);

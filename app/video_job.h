@@ -18,8 +18,7 @@ namespace slidemill {
 
 // Replaces every occurrence of `placeholder`, left to right; the inserted
 // text is not searched again.
-std::string ReplaceAll(std::string_view text, std::string_view placeholder,
-                       std::string_view value);
+std::string ReplaceAll(std::string_view text, std::string_view placeholder, std::string_view value);
 
 // The title file's text for a subtitle: one cue, shown from 0 to 99 hours,
 // with {CRLF} and the three dates of the first JPG replaced.
@@ -30,10 +29,10 @@ std::string BuildTitleText(const std::string& subtitle, const std::string& day,
 // the plain one, placeholders replaced in their order, split by the
 // program's own rule. The directory's path is never split apart.
 std::vector<CommandArgument> BuildEncoderCommand(const Settings& settings,
-                                              const std::string& encoder,
-                                              const std::string& font_file,
-                                              const std::string& input_pattern,
-                                              const std::string& dir);
+                                                 const std::string& encoder,
+                                                 const std::string& font_file,
+                                                 const std::string& input_pattern,
+                                                 const std::string& dir);
 
 // The video's name as the encoder is told it (relative to the directory
 // unless absolute): -video-filename with the later placeholders filled.
@@ -86,7 +85,7 @@ class VideoJob {
     std::string video;  // the final name, and the name written until done
     std::string part;
     std::string absolute_dir;  // where the photos are
-    std::string list_file;  // ffmpeg's list of photos, removed after the run
+    std::string list_file;     // ffmpeg's list of photos, removed after the run
   };
   // An encoder running in the background, and its directory's log lines.
   struct Running {
@@ -98,8 +97,8 @@ class VideoJob {
   // What became of one directory's encoder, in words.
   struct Verdict {
     bool made = false;
-    std::string text;       // the log's words
-    bool shown = false;     // a single job shows the words in red as well
+    std::string text;    // the log's words
+    bool shown = false;  // a single job shows the words in red as well
   };
 
   // The programs and paths a directory's command is made of.

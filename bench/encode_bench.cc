@@ -65,25 +65,32 @@ int main(int argc, char** argv) {
     return 2;
   }
   bool ffmpeg = encoder == "ffmpeg";
-  fs::path scratch = argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "slidemill-encode-bench";
+  fs::path scratch =
+      argc > 2 ? fs::path(argv[2]) : fs::temp_directory_path() / "slidemill-encode-bench";
   fs::path library = scratch / "library";
   fs::remove_all(scratch);
   fs::create_directories(Directory(library, 0));
-  std::string slidemill = (fs::canonical("/proc/self/exe").parent_path().parent_path() / "slidemill").string();
+  std::string slidemill =
+      (fs::canonical("/proc/self/exe").parent_path().parent_path() / "slidemill").string();
   unsigned cores = std::max(1u, std::thread::hardware_concurrency());
 
   std::printf("making %d directories of %d photos of 1280x960 in %s\n", kDirectories, kPhotos,
               library.c_str());
   if (Run({"ffmpeg", "-f", "lavfi", "-i", "testsrc2=size=1280x960:rate=25", "-frames:v",
-           std::to_string(kPhotos), "-q:v", "3", (Directory(library, 0) / "photo_%03d.jpg").string()}) != 0) {
+           std::to_string(kPhotos), "-q:v", "3",
+           (Directory(library, 0) / "photo_%03d.jpg").string()}) != 0) {
     std::fprintf(stderr, "ffmpeg could not make the photos\n");
     return 1;
   }
   for (int i = 1; i < kDirectories; ++i) fs::copy(Directory(library, 0), Directory(library, i));
 
-  std::vector<std::string> recipe = {"parallel", "--will-cite", "-j", std::to_string(cores),
-                                     std::string("cd {} && ") + (ffmpeg ? kFfmpegRecipe : kMencoderRecipe),
-                                     ":::"};
+  std::vector<std::string> recipe = {
+      "parallel",
+      "--will-cite",
+      "-j",
+      std::to_string(cores),
+      std::string("cd {} && ") + (ffmpeg ? kFfmpegRecipe : kMencoderRecipe),
+      ":::"};
   for (int i = 0; i < kDirectories; ++i) recipe.push_back(Directory(library, i).string());
   std::vector<std::string> slidemill_args = {slidemill, "-dir", library.string(), "-r"};
   if (ffmpeg) slidemill_args.insert(slidemill_args.end(), {"-encoder", "ffmpeg"});
@@ -96,9 +103,8 @@ int main(int argc, char** argv) {
     const char* name;
     std::vector<std::string> args;
     double seconds = 0;
-  } ways[] = {{"-jobs 1", with({"-jobs", "1"})},
-              {"-jobs 0", with({"-jobs", "0"})},
-              {"parallel", recipe}};
+  } ways[] = {
+      {"-jobs 1", with({"-jobs", "1"})}, {"-jobs 0", with({"-jobs", "0"})}, {"parallel", recipe}};
 
   const std::string video = ffmpeg ? "_movie.mp4" : "_movie.avi";
   bool all_made = true;

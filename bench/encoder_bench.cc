@@ -24,14 +24,16 @@ namespace fs = std::filesystem;
 }  // namespace
 
 int main(int argc, char** argv) {
-  fs::path scratch = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "slidemill-encoder-bench";
+  fs::path scratch =
+      argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "slidemill-encoder-bench";
   fs::path photos = scratch / "photos";
   fs::remove_all(scratch);
   fs::create_directories(photos);
-  std::string slidemill = (fs::canonical("/proc/self/exe").parent_path().parent_path() / "slidemill").string();
+  std::string slidemill =
+      (fs::canonical("/proc/self/exe").parent_path().parent_path() / "slidemill").string();
   std::printf("making 100 photos of 4000x3000 in %s\n", photos.c_str());
-  if (Run({"ffmpeg", "-f", "lavfi", "-i", "testsrc2=size=4000x3000:rate=25", "-frames:v", "100", "-q:v", "3",
-           (photos / "photo_%03d.jpg").string()}) != 0) {
+  if (Run({"ffmpeg", "-f", "lavfi", "-i", "testsrc2=size=4000x3000:rate=25", "-frames:v", "100",
+           "-q:v", "3", (photos / "photo_%03d.jpg").string()}) != 0) {
     std::fprintf(stderr, "ffmpeg could not make the photos\n");
     return 1;
   }
@@ -46,7 +48,8 @@ int main(int argc, char** argv) {
     args.insert(args.end(), encoder.options.begin(), encoder.options.end());
     auto start = std::chrono::steady_clock::now();
     int status = Run(args);
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::error_code error;
     auto size = fs::file_size(photos / encoder.video, error);
     std::printf("%-8s  status %d  %7.1f s  video %7.1f MiB\n", encoder.name, status, seconds,

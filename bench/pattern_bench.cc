@@ -21,8 +21,9 @@ using Clock = std::chrono::steady_clock;
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 std::vector<std::string> OrdinaryNames() {
-  const char* kStems[] = {"Trip to Rome", "IMG_", "Holiday ", "old-trips", "DCIM", "2019 Holiday",
-                          "scan.png", "family", "Summer trip", "photos.jpg", "_movie", "backup"};
+  const char* kStems[] = {"Trip to Rome", "IMG_",         "Holiday ", "old-trips",
+                          "DCIM",         "2019 Holiday", "scan.png", "family",
+                          "Summer trip",  "photos.jpg",   "_movie",   "backup"};
   std::vector<std::string> names;
   std::mt19937 random(7);
   for (int i = 0; i < 1000; ++i) {

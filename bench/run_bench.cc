@@ -59,7 +59,7 @@ Measure Run(const std::vector<std::string>& args, const std::string& output) {
     struct rusage usage = {};
     wait4(child, &status, 0, &usage);
     measure.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    measure.peak_mib = usage.ru_maxrss / 1024.0;
+    measure.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
     measure.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   posix_spawnattr_destroy(&attributes);
@@ -114,8 +114,8 @@ int main(int argc, char** argv) {
     }
   }
   Measure find = Best({"find", empty.string(), "-type", "d"}, output);
-  Measure walk = Best({slidemill, "-dir", empty.string(), "-r", "-mencoder-path", "/bin/true"},
-                      output);
+  Measure walk =
+      Best({slidemill, "-dir", empty.string(), "-r", "-mencoder-path", "/bin/true"}, output);
   if (walk.status != 0) {
     std::fprintf(stderr, "run_bench: slidemill ended with status %d\n", walk.status);
     return 1;
@@ -135,11 +135,11 @@ int main(int argc, char** argv) {
       std::fclose(jpg);
     }
   }
-  Measure encode = Best({slidemill, "-dir", photos.string(), "-r", "-mencoder-path", "/bin/true"},
-                        output);
+  Measure encode =
+      Best({slidemill, "-dir", photos.string(), "-r", "-mencoder-path", "/bin/true"}, output);
   // What starting the encoder costs by itself, to take out of the figure.
-  Measure starts = Best({"sh", "-c", "i=0; while [ $i -lt 1000 ]; do /bin/true; i=$((i+1)); done"},
-                        output);
+  Measure starts =
+      Best({"sh", "-c", "i=0; while [ $i -lt 1000 ]; do /bin/true; i=$((i+1)); done"}, output);
   Measure shell = Best({"sh", "-c", "i=0; while [ $i -lt 1000 ]; do :; i=$((i+1)); done"}, output);
   double encoder_start_ms = (starts.seconds - shell.seconds) / 1000 * 1000;
   double per_dir_ms = encode.seconds / 1001 * 1000 - encoder_start_ms;

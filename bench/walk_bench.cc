@@ -137,8 +137,8 @@ int main(int argc, char** argv) {
   fs::path base = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path();
   ScratchTree tree(base);
   std::printf("tree: %s\nbaseline peak: %.1f MiB\n", tree.root().c_str(), PeakMiB());
-  std::printf("%8s %10s %10s %10s %12s %12s %8s %8s\n", "dirs", "find ms", "steep ms",
-              "gradual ms", "steep ns/dir", "grad ns/dir", "s/find", "g/find");
+  std::printf("%8s %10s %10s %10s %12s %12s %8s %8s\n", "dirs", "find ms", "steep ms", "gradual ms",
+              "steep ns/dir", "grad ns/dir", "s/find", "g/find");
 
   double ratio = 0;
   int built = 0;

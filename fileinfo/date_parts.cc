@@ -2,8 +2,8 @@
 
 namespace slidemill {
 
-std::string BuildDatePartList(const DirData& record, int32_t which_date,
-                              int32_t utc, Platform& platform) {
+std::string BuildDatePartList(const DirData& record, int32_t which_date, int32_t utc,
+                              Platform& platform) {
   CalendarTime time;
   std::string date, clock;
   if (platform.FileTimeToCalendar(DirDataTime(record, which_date), utc == 0, &time)) {

@@ -17,8 +17,7 @@ namespace slidemill {
 // Commas between quotes are literal, so the two pictures give twenty fields.
 inline constexpr std::string_view kDateFormatPicture =
     "yyyy','yy','M','MM','MMM','MMMM','d','dd','ddd','dddd";
-inline constexpr std::string_view kTimeFormatPicture =
-    "h','hh','H','HH','m','mm','s','ss','t','tt";
+inline constexpr std::string_view kTimeFormatPicture = "h','hh','H','HH','m','mm','s','ss','t','tt";
 
 // The fields of the list, numbered from 1 in the pictures' order.
 inline constexpr int32_t kDatePartYear = 1;            // yyyy
@@ -46,8 +45,8 @@ inline constexpr int32_t kDatePartCount = 20;
 // The date-part list of one of the record's times (`which_date` 1 creation,
 // 2 last write, 3 last access), in local time when `utc` is 0. A half that
 // cannot be formatted is left empty; the comma between the halves stays.
-std::string BuildDatePartList(const DirData& record, int32_t which_date,
-                              int32_t utc, Platform& platform);
+std::string BuildDatePartList(const DirData& record, int32_t which_date, int32_t utc,
+                              Platform& platform);
 
 // Field `number` of a list, counted from 1 at every comma; "" for 0 or a
 // number past the last field.

@@ -18,9 +18,10 @@ uint64_t FileTime(sys_seconds utc) {
 // Each row's time is the chosen date of the record; the others are left at 1601.
 TEST(DatePartsTest, ListsOfTwentyFieldsOfTheChosenDateInUtcAndLocalTime) {
   const bool in_jst = std::getenv("TZ") && std::string(std::getenv("TZ")) == "JST-9";
-  PackedFileTime DirData::*const dates[] = {nullptr, &DirData::creation_time, &DirData::last_write_time,
-                                            &DirData::last_access_time};
-  for (auto [time, which, utc, list] : std::vector<std::tuple<sys_seconds, int32_t, int32_t, const char*>>{
+  PackedFileTime DirData::*const dates[] = {nullptr, &DirData::creation_time,
+                                            &DirData::last_write_time, &DirData::last_access_time};
+  for (auto [time, which, utc, list] :
+       std::vector<std::tuple<sys_seconds, int32_t, int32_t, const char*>>{
            {sys_days{2024y / 3 / 5} + 15h + 7min + 9s, kDateCreated, 1,
             "2024,24,3,03,Mar,March,5,05,Tue,Tuesday,3,03,15,15,7,07,9,09,P,PM"},
            {sys_days{2009y / 6 / 5} + 30min, kDateAccessed, 1,  // half past midnight
@@ -39,8 +40,14 @@ TEST(DatePartsTest, ListsOfTwentyFieldsOfTheChosenDateInUtcAndLocalTime) {
 
 TEST(DatePartsTest, PickCountsEveryComma) {
   for (auto [list, number, field] : std::vector<std::tuple<const char*, int32_t, const char*>>{
-           {"a,b,c", 1, "a"}, {"a,b,c", 3, "c"}, {"a,b,c", 4, ""}, {"a,b,c", 0, ""},
-           {"a,b,c", -1, ""}, {"a,,c", 2, ""}, {",", 2, ""}, {"x", 1, "x"},
+           {"a,b,c", 1, "a"},
+           {"a,b,c", 3, "c"},
+           {"a,b,c", 4, ""},
+           {"a,b,c", 0, ""},
+           {"a,b,c", -1, ""},
+           {"a,,c", 2, ""},
+           {",", 2, ""},
+           {"x", 1, "x"},
            {"2024,Mar,ch,5", 3, "ch"}}) {  // a name holding a comma shifts the later fields
     EXPECT_EQ(PickDatePart(list, number), field) << list << " " << number;
   }

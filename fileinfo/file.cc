@@ -113,9 +113,7 @@ std::string cFile::DatePart(const DatePartRow& row, int32_t which_date, int32_t 
     case kDateCreated: list = &created_list_; break;
     case kDateModified: list = &modified_list_; break;
     case kDateAccessed: list = &accessed_list_; break;
-    default:
-      SetError(ERR_INVALIDARGUMENT(), "WhichDate");
-      return "";
+    default: SetError(ERR_INVALIDARGUMENT(), "WhichDate"); return "";
   }
   if (format == 0) format = row.default_format;
   if (format < 1 || format > 4 || row.fields[format - 1] == 0) {

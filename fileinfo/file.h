@@ -20,8 +20,7 @@ namespace slidemill {
 // their slot order; callers compare error codes with the constant members.
 class cFile {
  public:
-  explicit cFile(Platform& platform = SystemPlatform(),
-                 const PathRules& rules = NativePathRules());
+  explicit cFile(Platform& platform = SystemPlatform(), const PathRules& rules = NativePathRules());
 
   void NEW(const std::string& FILEPATH);
   int32_t ERRCODE() const { return error_.Code; }

@@ -19,7 +19,8 @@ TEST(FileTest, ErrorStateFollowsEveryMember) {
   // object holds a file.
   auto after = [&](const std::string& answer) {
     EXPECT_EQ(f.ERR_IS() + f.ERRMSG().empty(), f.ERRCODE() == 0 ? 1 : -1);
-    return answer + " " + std::to_string(f.ERRCODE()) + ":" + f.ERRINFO() + " " + std::to_string(f.FILE_ISVALID());
+    return answer + " " + std::to_string(f.ERRCODE()) + ":" + f.ERRINFO() + " " +
+           std::to_string(f.FILE_ISVALID());
   };
   EXPECT_EQ(after(""), " 0: 0");  // a new object is empty and clean
   EXPECT_EQ(after(f.PATH()), " 1: 0");
@@ -55,14 +56,18 @@ TEST(FileTest, PartsSizeDatesAndPatternsOfRealFiles) {
   scratch.WriteFile("notes.txt");
   cFile file;
   file.FILE(jpg.string());
-  EXPECT_EQ(file.PATH() + "|" + file.DIR() + "|" + file.TITLE() + "|" + file.EXT() + "|" + file.NAME() + "|" +
-                file.FILE_DD()->name + "|" + std::to_string(file.SIZE()),
+  EXPECT_EQ(file.PATH() + "|" + file.DIR() + "|" + file.TITLE() + "|" + file.EXT() + "|" +
+                file.NAME() + "|" + file.FILE_DD()->name + "|" + std::to_string(file.SIZE()),
             jpg.string() + "|" + jpg.parent_path().string() + "|img01|jpg|img01.jpg|img01.jpg|4");
-  std::vector<std::string> parts = {file.DAY(2, 0), file.MONTH(2, 0), file.YEAR(2, 0), file.YEAR(2, 1),
-      file.MONTH(2, 2), file.MONTH(2, 3), file.MONTH(2, 4), file.DAY(2, 2), file.DAY(2, 3), file.DAY(2, 4),
-      file.MINUTE(2, 0), file.MINUTE(2, 2), file.SECOND(2, 2), file.MERIDIAN(2, 0).substr(1)};
-  EXPECT_EQ(parts, (std::vector<std::string>{"5", "3", "2009", "09", "03", "Mar", "March", "05", "Thu",
-                                             "Thursday", "0", "00", "00", "M"}));
+  std::vector<std::string> parts = {file.DAY(2, 0),    file.MONTH(2, 0),
+                                    file.YEAR(2, 0),   file.YEAR(2, 1),
+                                    file.MONTH(2, 2),  file.MONTH(2, 3),
+                                    file.MONTH(2, 4),  file.DAY(2, 2),
+                                    file.DAY(2, 3),    file.DAY(2, 4),
+                                    file.MINUTE(2, 0), file.MINUTE(2, 2),
+                                    file.SECOND(2, 2), file.MERIDIAN(2, 0).substr(1)};
+  EXPECT_EQ(parts, (std::vector<std::string>{"5", "3", "2009", "09", "03", "Mar", "March", "05",
+                                             "Thu", "Thursday", "0", "00", "00", "M"}));
   // The lists were made when the file was set; a later change is not seen.
   test::SetModified(jpg, "2010-04-06");
   std::string before = file.YEAR(2, 0);

@@ -15,9 +15,8 @@ PathParts SplitPathParts(std::string_view path, const PathRules& rules) {
     constexpr std::string_view kTrim = "/\\";
     std::size_t first = dir.find_first_not_of(kTrim);
     std::size_t last = dir.find_last_not_of(kTrim);
-    parts.dir = first == std::string_view::npos
-                    ? std::string()
-                    : std::string(dir.substr(first, last - first + 1));
+    parts.dir = first == std::string_view::npos ? std::string()
+                                                : std::string(dir.substr(first, last - first + 1));
   } else {
     parts.dir = dir.empty() ? std::string() : TrimTrailingSeparators(dir, rules);
   }

@@ -18,8 +18,7 @@ struct PathParts {
 
 // Splits after the last separator; the extension starts at the last dot of
 // the name. An empty path, or one too long for a record, has no parts.
-PathParts SplitPathParts(std::string_view path,
-                         const PathRules& rules = NativePathRules());
+PathParts SplitPathParts(std::string_view path, const PathRules& rules = NativePathRules());
 
 }  // namespace slidemill
 

@@ -36,9 +36,7 @@ std::string ErrorText(int32_t code) {
   }
 }
 
-bool IsDirectory(const FileEntry& entry) {
-  return (entry.attributes & kAttributeDirectory) != 0;
-}
+bool IsDirectory(const FileEntry& entry) { return (entry.attributes & kAttributeDirectory) != 0; }
 
 }  // namespace
 
@@ -420,14 +418,10 @@ std::string cFileIterator::Move(std::optional<int32_t> requested, bool files) {
   if (it.State() == STATE_COMPLETE()) return "";
   for (; count > 0; --count) {
     switch (files ? it.AdvanceFile() : it.AdvanceDir(true)) {
-      case StepResult::kEnd:
-        return "";
-      case StepResult::kBreak:
-        it.SetError(ERR_BREAKKEYPRESSED(), "");
-        return "";
+      case StepResult::kEnd: return "";
+      case StepResult::kBreak: it.SetError(ERR_BREAKKEYPRESSED(), ""); return "";
       case StepResult::kOk:
-      case StepResult::kScanFailed:
-        break;
+      case StepResult::kScanFailed: break;
     }
   }
   // A count of 0 before the first move has nothing to answer.

@@ -37,8 +37,7 @@ class cFileIterator {
   cFileIterator(const cFileIterator&) = delete;
   cFileIterator& operator=(const cFileIterator&) = delete;
 
-  int32_t ADDDIR(const DirPathArgument& DIRPATH,
-                 std::optional<int32_t> MAXDEPTH = std::nullopt,
+  int32_t ADDDIR(const DirPathArgument& DIRPATH, std::optional<int32_t> MAXDEPTH = std::nullopt,
                  std::optional<int32_t> QUEUENEXT = std::nullopt);
   int32_t BREAKKEY_LAST() const;
   std::string DIRDATE(int32_t WHICHDATE, int32_t DATEPART,

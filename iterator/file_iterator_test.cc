@@ -51,10 +51,11 @@ class FileIteratorTest : public testing::Test {
   // Every directory ("R 0,R/A 1", with depths) or every file to the end of the walk.
   std::string Walk(It& it, bool files = false) const {
     std::string seen;
-    for (std::string got; (got = files ? it.MOVETONEXTFILE() : it.MOVETONEXTDIR()) != "" &&
-                          seen.size() < 500;) {
+    for (std::string got;
+         (got = files ? it.MOVETONEXTFILE() : it.MOVETONEXTDIR()) != "" && seen.size() < 500;) {
       EXPECT_EQ(files ? it.FILEPATH() : it.DIRPATH(), got);
-      seen += (seen.empty() ? "" : ",") + Rel(got) + (files ? "" : " " + std::to_string(it.DEPTH()));
+      seen +=
+          (seen.empty() ? "" : ",") + Rel(got) + (files ? "" : " " + std::to_string(it.DEPTH()));
     }
     EXPECT_EQ(it.STATE(), It::STATE_COMPLETE());
     return seen;
@@ -75,7 +76,10 @@ class FileIteratorTest : public testing::Test {
     std::string result;
     for (std::string step; in >> step;) {
       if (std::islower(step[0]) || step == "_") {
-        platform_.keys.push_back(step == "c" ? kCtrlC : step == "f4" ? kF4 : step == "_" ? "" : step);
+        platform_.keys.push_back(step == "c"    ? kCtrlC
+                                 : step == "f4" ? kF4
+                                 : step == "_"  ? ""
+                                                : step);
         continue;
       }
       std::optional<int32_t> count;
@@ -101,19 +105,26 @@ TEST_F(FileIteratorTest, WalkOrdersDepthLimitsAndFilters) {
                      "R/old-trips/a.jpg", "R/trip.jpg/B.JPG", "R/trip.jpg/notes.txt"});
   using Row = std::tuple<int32_t, int32_t, const char*, const char*, bool, std::string>;
   for (auto [slope, max_depth, dir_filter, file_filter, files, walk] : std::vector<Row>{
-           {1, -1, "", "", false, "R 0,R/Old Trip 2019 1,R/Old Trip 2019/work 2,R/old-trips 1,R/trip.jpg 1,R/work 1,R/work/trip 2"},
-           {0, -1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1,R/Old Trip 2019/work 2,R/work/trip 2"},
+           {1, -1, "", "", false,
+            "R 0,R/Old Trip 2019 1,R/Old Trip 2019/work 2,R/old-trips 1,R/trip.jpg 1,R/work "
+            "1,R/work/trip 2"},
+           {0, -1, "", "", false,
+            "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1,R/Old Trip 2019/work "
+            "2,R/work/trip 2"},
            {1, 1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1"},
            {0, 0, "", "", false, "R 0"},
            {1, -1, "trip", "jpg", true, "R/r.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG"},
-           {1, -1, "(a)+", "", true, "R/r.jpg"}, {1, -1, "", "(", true, ""},  // not valid: nothing admitted
-           {1, -1, "", "", true, "R/r.jpg,R/Old Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG,"
-                                 "R/trip.jpg/notes.txt,R/work/trip/t.jpg"}}) {
+           {1, -1, "(a)+", "", true, "R/r.jpg"},
+           {1, -1, "", "(", true, ""},  // not valid: nothing admitted
+           {1, -1, "", "", true,
+            "R/r.jpg,R/Old Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG,"
+            "R/trip.jpg/notes.txt,R/work/trip/t.jpg"}}) {
     It it;
     it.SLOPE(slope), it.FILTER_DIR(dir_filter), it.FILTER_FILE(file_filter);
     ASSERT_EQ(it.ADDDIR(Path("R"), max_depth), 1);
     std::string seen = Walk(it, files) + ";";
-    EXPECT_EQ(seen + Run(it, "D") + (it.DIRDIRDATA() ? "+" : ""), walk + "; = 2 @-1| 0:") << dir_filter;
+    EXPECT_EQ(seen + Run(it, "D") + (it.DIRDIRDATA() ? "+" : ""), walk + "; = 2 @-1| 0:")
+        << dir_filter;
   }
 }
 
@@ -127,7 +138,8 @@ TEST_F(FileIteratorTest, MovesByCountOverDirectoriesAndFiles) {
             "R/A/A1 = 1 R/A/A1@2| 0:;R/A/A1 = 1 R/A/A1@2| 0:;R/S/a.jpg = 1 R/S@1|R/S/a.jpg 0:;"
             "R/S/c.jpg = 1 R/S@1|R/S/c.jpg 0:;R/S/c.jpg = 1 R/S@1|R/S/c.jpg 0:");
   EXPECT_EQ(std::to_string(it.FILESIZE()) + Rel(it.FILEDIRDATA()->name) + " " +
-                Rel(it.DIRDIRDATA()->name), "4R/S/c.jpg R/S");
+                Rel(it.DIRDIRDATA()->name),
+            "4R/S/c.jpg R/S");
   // A directory move drops the rest of the file list.
   EXPECT_EQ(Run(it, "D"), "R/T = 1 R/T@1| 0:");
   EXPECT_EQ(it.FILESIZE() + (it.FILEDIRDATA() != nullptr), 0);
@@ -192,9 +204,11 @@ TEST_F(FileIteratorTest, ErrorStateFollowsEveryMember) {
   EXPECT_EQ(after(it.MOVETONEXTDIR().size()), "0: 2 @-1| 0:");
   // NEWSESSION keeps the properties; INIT resets them.
   EXPECT_EQ(after((it.NEWSESSION(), it.SLOPE() * 10 + it.BREAKKEYS())), "7: 0 @-1| 0:");
-  EXPECT_EQ(after((it.FILTER_FILE("y"), it.FILTER_DIR() == "A" && it.FILTER_FILE() == "y")), "1: 0 @-1| 0:");
-  EXPECT_EQ(after((it.INIT(), it.FILTER_DIR().size() + it.FILTER_FILE().size() * 10 + it.SLOPE() * 100 +
-                                  it.BREAKKEYS())), "103: 0 @-1| 0:");
+  EXPECT_EQ(after((it.FILTER_FILE("y"), it.FILTER_DIR() == "A" && it.FILTER_FILE() == "y")),
+            "1: 0 @-1| 0:");
+  EXPECT_EQ(after((it.INIT(), it.FILTER_DIR().size() + it.FILTER_FILE().size() * 10 +
+                                  it.SLOPE() * 100 + it.BREAKKEYS())),
+            "103: 0 @-1| 0:");
 }
 
 // Keys are checked before a move and between the steps of a file move.
@@ -203,12 +217,13 @@ TEST_F(FileIteratorTest, BreakKeys) {
   const std::string stopped = " = 0 @-1| 7: key", reached = "R = 1 R@0| 0:";
   for (auto [handler, keys, script, expected] :
        std::vector<std::tuple<int32_t, int32_t, std::string, std::string>>{
-           {0, 3, "c a D", reached + "|2"},                    // checks off
-           {1, 1, "a c b D", stopped + "1|1"},                 // the key that stopped it, then the rest
-           {1, 1, "c D D", stopped + "1;" + reached + "|0"},   // the next move reaches what it would have
-           {1, 1, "f4 D", reached + "|0"},                     // F4 not enabled
-           {1, 3, "f4 c D", stopped + "2|1"},                  // the first enabled key wins
-           {1, 0, "c a f4 D", reached + "|0"},                 // none enabled: all consumed
+           {0, 3, "c a D", reached + "|2"},     // checks off
+           {1, 1, "a c b D", stopped + "1|1"},  // the key that stopped it, then the rest
+           {1, 1, "c D D",
+            stopped + "1;" + reached + "|0"},   // the next move reaches what it would have
+           {1, 1, "f4 D", reached + "|0"},      // F4 not enabled
+           {1, 3, "f4 c D", stopped + "2|1"},   // the first enabled key wins
+           {1, 0, "c a f4 D", reached + "|0"},  // none enabled: all consumed
            // Checks: before the step, after reaching R (no files), after reaching S.
            {1, 1, "_ _ c F F", " = 1 R/S@1| 7: key1;R/S/s.jpg = 1 R/S@1|R/S/s.jpg 0:|0"},
            // A break stops the rest of a count; NEWSESSION keeps the key, INIT drops it.

@@ -76,9 +76,19 @@ bool IsWordByte(uint8_t b) {
 // escapes allowed both outside and inside sets (\xHH aside); -1 otherwise.
 int OneByteEscape(char c) {
   switch (c) {
-    case '?': case '+': case '*': case '.': case '^': case '$': case '[':
-    case ']': case '\\': case '(': case ')': case '-': case '|':
-      return Byte(c);
+    case '?':
+    case '+':
+    case '*':
+    case '.':
+    case '^':
+    case '$':
+    case '[':
+    case ']':
+    case '\\':
+    case '(':
+    case ')':
+    case '-':
+    case '|': return Byte(c);
     case 'e': return 27;
     case 'f': return 12;
     case 'q': return '"';
@@ -127,8 +137,16 @@ class CompiledPattern::Parser {
   struct Element;
 
   struct Atom {
-    enum class Kind { kSet, kLineStart, kLineEnd, kWordBoundary, kNothing, kBackReference,
-                      kNever, kGroup };
+    enum class Kind {
+      kSet,
+      kLineStart,
+      kLineEnd,
+      kWordBoundary,
+      kNothing,
+      kBackReference,
+      kNever,
+      kGroup
+    };
     Kind kind = Kind::kNothing;
     int32_t arg = 0;  // set index, group number
     char quantifier = 0;
@@ -201,8 +219,7 @@ class CompiledPattern::Parser {
         atom->kind = Atom::Kind::kLineEnd;
         takes_bytes_ = true;
         return true;
-      case '\\':
-        return ParseEscape(atom);
+      case '\\': return ParseEscape(atom);
       default:
         // Also ?, + and * where they cannot repeat anything, and a bar that
         // has no atom before or after it: bytes, which can be repeated.
@@ -232,9 +249,7 @@ class CompiledPattern::Parser {
       return true;
     }
     switch (c) {
-      case 'b':
-        atom->kind = Atom::Kind::kWordBoundary;
-        return true;
+      case 'b': atom->kind = Atom::Kind::kWordBoundary; return true;
       case 'c':
         atom->kind = Atom::Kind::kNothing;
         case_off_seen_ = true;
@@ -243,8 +258,7 @@ class CompiledPattern::Parser {
         atom->kind = Atom::Kind::kNothing;
         out_->shortest_ = true;
         return true;
-      default:
-        break;
+      default: break;
     }
     --pos_;
     int byte = ParseByteEscape();
@@ -410,16 +424,11 @@ class CompiledPattern::Parser {
     std::vector<Node>& nodes = out_->nodes_;
     for (Node& node : nodes) {
       switch (node.op) {
-        case Op::kStar:
-          node.remember = true;
-          [[fallthrough]];
+        case Op::kStar: node.remember = true; [[fallthrough]];
         case Op::kOptional:
         case Op::kChoice:
-        case Op::kBackReference:
-          nodes[node.next].remember = true;
-          break;
-        default:
-          break;
+        case Op::kBackReference: nodes[node.next].remember = true; break;
+        default: break;
       }
     }
     for (Node& node : nodes) {
@@ -463,9 +472,7 @@ class CompiledPattern::Parser {
       const Node& node = nodes[i];
       ByteSet& set = first[i];
       switch (node.op) {
-        case Op::kOne:
-          set = out_->sets_[node.arg];
-          break;
+        case Op::kOne: set = out_->sets_[node.arg]; break;
         case Op::kOptional:
         case Op::kStar:
           set = out_->sets_[node.arg];
@@ -476,12 +483,8 @@ class CompiledPattern::Parser {
         case Op::kWordBoundary:
         case Op::kOpen:
         case Op::kClose:
-        case Op::kAlternativeEnd:
-          set = first[node.next];
-          break;
-        case Op::kBackReference:
-          set.fill(~uint64_t{0});
-          break;
+        case Op::kAlternativeEnd: set = first[node.next]; break;
+        case Op::kBackReference: set.fill(~uint64_t{0}); break;
         case Op::kChoice:
           for (int32_t k = 0; k < node.count; ++k) {
             const ByteSet& alternative = first[out_->alternatives_[node.arg + k]];
@@ -489,8 +492,7 @@ class CompiledPattern::Parser {
           }
           break;
         case Op::kNever:
-        case Op::kMatch:
-          break;  // nothing, or nothing more
+        case Op::kMatch: break;  // nothing, or nothing more
       }
     }
     out_->first_bytes_ = first[0];
@@ -691,13 +693,9 @@ class CompiledPattern::Matcher {
     const size_t undo_base = undo_.size();
     for (;;) {
       switch (Step(&node, &pos, mode)) {
-        case Outcome::kGoOn:
-          break;
-        case Outcome::kSucceed:
-          return Succeed(base, pos, mode);
-        case Outcome::kAbort:
-          stack_.resize(base);
-          return kNoMatch;
+        case Outcome::kGoOn: break;
+        case Outcome::kSucceed: return Succeed(base, pos, mode);
+        case Outcome::kAbort: stack_.resize(base); return kNoMatch;
         case Outcome::kFail:
           if (!Backtrack(base, &node, &pos)) {
             UndoTo(undo_base);
@@ -802,10 +800,8 @@ class CompiledPattern::Matcher {
           }
         }
         return Outcome::kFail;
-      case Op::kNever:
-        return Outcome::kFail;
-      case Op::kAlternativeEnd:
-        return Outcome::kSucceed;
+      case Op::kNever: return Outcome::kFail;
+      case Op::kAlternativeEnd: return Outcome::kSucceed;
       case Op::kMatch:
         // A match of length 0 is never accepted.
         if (*pos == attempt_) return Outcome::kFail;

@@ -82,19 +82,19 @@ class CompiledPattern {
   class Matcher;
 
   enum class Op : uint8_t {
-    kOne,            // one byte of set `arg`
-    kOptional,       // zero or one byte of set `arg`, one first
-    kStar,           // any number of bytes of set `arg`, as many as possible first
-    kLineStart,      // ^
-    kLineEnd,        // $
-    kWordBoundary,   // \b
-    kBackReference,  // the text recorded by group `arg`
-    kOpen,           // group `arg` starts here
-    kClose,          // group `arg` ends here
-    kChoice,         // `count` alternatives listed from alternatives_[arg]
-    kNever,          // a back-reference that can never match, a lone backslash
-    kAlternativeEnd, // an alternative of a choice has matched
-    kMatch,          // the whole pattern has matched
+    kOne,             // one byte of set `arg`
+    kOptional,        // zero or one byte of set `arg`, one first
+    kStar,            // any number of bytes of set `arg`, as many as possible first
+    kLineStart,       // ^
+    kLineEnd,         // $
+    kWordBoundary,    // \b
+    kBackReference,   // the text recorded by group `arg`
+    kOpen,            // group `arg` starts here
+    kClose,           // group `arg` ends here
+    kChoice,          // `count` alternatives listed from alternatives_[arg]
+    kNever,           // a back-reference that can never match, a lone backslash
+    kAlternativeEnd,  // an alternative of a choice has matched
+    kMatch,           // the whole pattern has matched
   };
 
   struct Node {

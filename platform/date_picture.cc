@@ -51,10 +51,9 @@ std::string Walk(std::string_view picture, std::string_view letters, Expand expa
 
 const LocaleNames& EnglishNames() {
   static const LocaleNames names{
-      {"January", "February", "March", "April", "May", "June", "July", "August",
-       "September", "October", "November", "December"},
-      {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov",
-       "Dec"},
+      {"January", "February", "March", "April", "May", "June", "July", "August", "September",
+       "October", "November", "December"},
+      {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"},
       {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"},
       {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"},
       "AM",

@@ -80,12 +80,10 @@ ScopedFd OpenDirectory(const std::string& path) {
 uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds) {
   int64_t since_1601 = seconds + kEpochDifference;
   if (since_1601 < 0) return 0;
-  return static_cast<uint64_t>(since_1601) * 10000000u +
-         static_cast<uint64_t>(nanoseconds / 100);
+  return static_cast<uint64_t>(since_1601) * 10000000u + static_cast<uint64_t>(nanoseconds / 100);
 }
 
-bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
-                   FileEntry* entry) {
+bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name, FileEntry* entry) {
   // A symbolic link is described by what it points to and marked as a
   // reparse point; a dangling one by the link itself.
   EntryTimes times;
@@ -115,8 +113,8 @@ bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
 
 bool DescribePath(const std::string& path, FileEntry* entry) {
   std::size_t slash = path.rfind('/');
-  return DescribeEntry(AT_FDCWD, path,
-                       slash == std::string::npos ? path : path.substr(slash + 1), entry);
+  return DescribeEntry(AT_FDCWD, path, slash == std::string::npos ? path : path.substr(slash + 1),
+                       entry);
 }
 
 bool FindMatching(const std::string& dir, const std::string& pattern,
@@ -163,17 +161,13 @@ int WriteAll(int fd, std::string_view bytes) {
 std::string FileErrorText(int error) {
   switch (error) {
     case ENOENT:
-    case ENOTDIR:
-      return "Path not found";
+    case ENOTDIR: return "Path not found";
     case EACCES:
     case EPERM:
-    case EROFS:
-      return "Permission denied";
+    case EROFS: return "Permission denied";
     case ENOSPC:
-    case EDQUOT:
-      return "Disk full";
-    default:
-      return "Path/file access error";
+    case EDQUOT: return "Disk full";
+    default: return "Path/file access error";
   }
 }
 

@@ -16,13 +16,15 @@ std::string ScanCode(int code) { return std::string{'\0', static_cast<char>(code
 // Scan codes of the keys a terminal sends as "ESC [ n ~".
 int TildeKey(int number) {
   switch (number) {
-    case 1: case 7: return 71;   // Home
-    case 2: return 82;           // Insert
-    case 3: return 83;           // Delete
-    case 4: case 8: return 79;   // End
-    case 5: return 73;           // Page Up
-    case 6: return 81;           // Page Down
-    case 11: return 59;          // F1 ...
+    case 1:
+    case 7: return 71;  // Home
+    case 2: return 82;  // Insert
+    case 3: return 83;  // Delete
+    case 4:
+    case 8: return 79;   // End
+    case 5: return 73;   // Page Up
+    case 6: return 81;   // Page Down
+    case 11: return 59;  // F1 ...
     case 12: return 60;
     case 13: return 61;
     case 14: return kF4ScanCode;
@@ -31,9 +33,9 @@ int TildeKey(int number) {
     case 18: return 65;
     case 19: return 66;
     case 20: return 67;
-    case 21: return 68;          // F10
-    case 23: return 133;         // F11
-    case 24: return 134;         // F12
+    case 21: return 68;   // F10
+    case 23: return 133;  // F11
+    case 24: return 134;  // F12
     default: return 0;
   }
 }

@@ -26,8 +26,7 @@ bool HasWildcard(std::string_view name) {
   return name.find_first_of("*?") != std::string_view::npos;
 }
 
-std::string TrimTrailingSeparators(std::string_view path,
-                                   const PathRules& rules) {
+std::string TrimTrailingSeparators(std::string_view path, const PathRules& rules) {
   std::size_t end = path.size();
   while (end > 0 && IsSeparator(path[end - 1], rules)) --end;
   if (end == path.size()) return std::string(path);
@@ -41,8 +40,7 @@ std::string TrimTrailingSeparators(std::string_view path,
   return std::string(path.substr(0, end));
 }
 
-std::string JoinPath(std::string_view dir, std::string_view name,
-                     const PathRules& rules) {
+std::string JoinPath(std::string_view dir, std::string_view name, const PathRules& rules) {
   std::string joined(dir);
   if (joined.empty() || !IsSeparator(joined.back(), rules)) {
     joined += rules.separator;

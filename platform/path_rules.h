@@ -17,11 +17,11 @@
 namespace slidemill {
 
 struct PathRules {
-  char separator;              // joins a directory and a name
-  std::string_view trim_set;   // trimmed from the end of a directory path
-  std::string_view split_set;  // split a file path into directory and name
-  bool drive_letters;          // "C:" names a drive, "C:\" its root
-  std::size_t name_field_size; // bytes of a record's name field, NUL included
+  char separator;               // joins a directory and a name
+  std::string_view trim_set;    // trimmed from the end of a directory path
+  std::string_view split_set;   // split a file path into directory and name
+  bool drive_letters;           // "C:" names a drive, "C:\" its root
+  std::size_t name_field_size;  // bytes of a record's name field, NUL included
   // A file's directory part loses separators at both ends on Windows
   // ("\\host\share\a.jpg" is in "host\share"); on POSIX only at its end,
   // so an absolute directory stays absolute.

@@ -13,13 +13,20 @@ TEST(PathRulesTest, TrimAndJoin) {
     const PathRules& rules;
     const char *path, *trimmed, *joined;
   } cases[] = {
-      {win, "C:\\photos\\", "C:\\photos", "C:\\photos\\x"}, {win, "C:\\", "C:\\", "C:\\x"},
-      {win, "C:\\photos/", "C:\\photos", "C:\\photos/x"}, {win, "c:/", "c:/", "c:/x"},
-      {win, "C:\\photos\\\\", "C:\\photos", "C:\\photos\\\\x"}, {win, "C:", "C:", "C:\\x"},
-      {win, "\\\\host\\share\\", "\\\\host\\share", "\\\\host\\share\\x"}, {win, "\\\\", "\\", "\\\\x"},
-      {win, "", "", "\\x"}, {posix, "/home/me/", "/home/me", "/home/me/x"}, {posix, "/", "/", "/x"},
-      {posix, "///", "/", "///x"}, {posix, "C:/", "C:", "C:/x"},  // no drives on POSIX
-      {posix, "photos\\", "photos\\", "photos\\/x"},              // and a backslash is a name byte
+      {win, "C:\\photos\\", "C:\\photos", "C:\\photos\\x"},
+      {win, "C:\\", "C:\\", "C:\\x"},
+      {win, "C:\\photos/", "C:\\photos", "C:\\photos/x"},
+      {win, "c:/", "c:/", "c:/x"},
+      {win, "C:\\photos\\\\", "C:\\photos", "C:\\photos\\\\x"},
+      {win, "C:", "C:", "C:\\x"},
+      {win, "\\\\host\\share\\", "\\\\host\\share", "\\\\host\\share\\x"},
+      {win, "\\\\", "\\", "\\\\x"},
+      {win, "", "", "\\x"},
+      {posix, "/home/me/", "/home/me", "/home/me/x"},
+      {posix, "/", "/", "/x"},
+      {posix, "///", "/", "///x"},
+      {posix, "C:/", "C:", "C:/x"},                   // no drives on POSIX
+      {posix, "photos\\", "photos\\", "photos\\/x"},  // and a backslash is a name byte
   };
   for (const auto& c : cases) {
     EXPECT_EQ(TrimTrailingSeparators(c.path, c.rules), c.trimmed) << c.path;

@@ -101,13 +101,13 @@ inline std::string JoinCommandLine(const std::vector<CommandArgument>& arguments
 // What became of a child the program started, or tried to.
 struct ChildOutcome {
   enum class Kind {
-    kExited,        // it ended on its own; `code` holds its exit status
-    kCtrlC,         // Ctrl-C interrupted it
-    kCtrlBreak,     // Ctrl-Break (Ctrl-\ on POSIX) interrupted it
-    kKilled,        // another signal ended it; `code` holds the signal
-    kNoDirectory,   // not started: its working directory cannot be entered
-    kCannotStart,   // not started: it cannot be started at all
-    kLost,          // started, but how it ended cannot be learnt
+    kExited,       // it ended on its own; `code` holds its exit status
+    kCtrlC,        // Ctrl-C interrupted it
+    kCtrlBreak,    // Ctrl-Break (Ctrl-\ on POSIX) interrupted it
+    kKilled,       // another signal ended it; `code` holds the signal
+    kNoDirectory,  // not started: its working directory cannot be entered
+    kCannotStart,  // not started: it cannot be started at all
+    kLost,         // started, but how it ended cannot be learnt
   };
   Kind kind = Kind::kExited;
   uint32_t code = 0;
@@ -155,8 +155,7 @@ class Platform {
   // argc/argv are what main received; Windows ignores them and reads the
   // command line as one text.
   virtual ProcessCommandLine CommandLine(int argc, char** argv) = 0;
-  virtual std::optional<std::string> EnvironmentVariable(
-      const std::string& name) = 0;
+  virtual std::optional<std::string> EnvironmentVariable(const std::string& name) = 0;
 
   // --- Console ---
   // Output modes, the control handler that keeps Ctrl-C, Ctrl-Break and a
@@ -204,8 +203,7 @@ class Platform {
 
   // Every entry of a directory in the system's order (by name on POSIX),
   // "." and ".." included where the system lists them.
-  virtual ListResult ListDirectory(const std::string& dir,
-                                   std::vector<FileEntry>* entries) = 0;
+  virtual ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) = 0;
   // The identity of the directory a path leads to.
   virtual std::optional<FileIdentity> DirectoryIdentity(const std::string& path) = 0;
   // The path made absolute against the current directory.
@@ -221,8 +219,7 @@ class Platform {
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames a file, replacing one of the new name; false (with a few words
   // why) when it cannot.
-  virtual bool RenameFile(const std::string& from, const std::string& to,
-                          std::string* error) = 0;
+  virtual bool RenameFile(const std::string& from, const std::string& to, std::string* error) = 0;
 
   // --- Processes ---
   // The line the user is shown for a command: on Windows the very line that
@@ -246,14 +243,11 @@ class Platform {
   virtual LocalDateTime LocalNow() = 0;
   // Converts a file time to calendar time, in UTC or in the local time zone
   // in force now. False when the time cannot be converted.
-  virtual bool FileTimeToCalendar(uint64_t file_time, bool local,
-                                  CalendarTime* time) = 0;
+  virtual bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) = 0;
   // Formats with a date or time picture in the system's default locale; ""
   // when it cannot.
-  virtual std::string FormatDate(const CalendarTime& time,
-                                 std::string_view picture) = 0;
-  virtual std::string FormatTime(const CalendarTime& time,
-                                 std::string_view picture) = 0;
+  virtual std::string FormatDate(const CalendarTime& time, std::string_view picture) = 0;
+  virtual std::string FormatTime(const CalendarTime& time, std::string_view picture) = 0;
 };
 
 // The platform of the running process.
@@ -268,28 +262,19 @@ class PlatformWrapper : public Platform {
   ProcessCommandLine CommandLine(int argc, char** argv) override {
     return target_.CommandLine(argc, argv);
   }
-  std::optional<std::string> EnvironmentVariable(
-      const std::string& name) override {
+  std::optional<std::string> EnvironmentVariable(const std::string& name) override {
     return target_.EnvironmentVariable(name);
   }
-  std::unique_ptr<ConsoleSession> StartConsole() override {
-    return target_.StartConsole();
-  }
-  void Write(ConsoleStream stream, std::string_view text) override {
-    target_.Write(stream, text);
-  }
+  std::unique_ptr<ConsoleSession> StartConsole() override { return target_.StartConsole(); }
+  void Write(ConsoleStream stream, std::string_view text) override { target_.Write(stream, text); }
   std::string_view LineEnd() override { return target_.LineEnd(); }
   void SetTextColor(TextColor color) override { target_.SetTextColor(color); }
   std::string ReadKey() override { return target_.ReadKey(); }
   bool HasKeyboard() override { return target_.HasKeyboard(); }
   bool ShowTitle(std::string_view title) override { return target_.ShowTitle(title); }
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
-  bool DirectoryExists(const std::string& path) override {
-    return target_.DirectoryExists(path);
-  }
-  bool FileExists(const std::string& path) override {
-    return target_.FileExists(path);
-  }
+  bool DirectoryExists(const std::string& path) override { return target_.DirectoryExists(path); }
+  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
   std::string FontsFolder() override { return target_.FontsFolder(); }
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
     return target_.AppendToFile(path, bytes);
@@ -301,30 +286,26 @@ class PlatformWrapper : public Platform {
                std::vector<FileEntry>* entries) override {
     return target_.FindAll(dir, pattern, entries);
   }
-  ListResult ListDirectory(const std::string& dir,
-                           std::vector<FileEntry>* entries) override {
+  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
     return target_.ListDirectory(dir, entries);
   }
   std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
     return target_.DirectoryIdentity(path);
   }
-  std::string AbsolutePath(const std::string& path) override {
-    return target_.AbsolutePath(path);
-  }
+  std::string AbsolutePath(const std::string& path) override { return target_.AbsolutePath(path); }
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
                       std::string* error) override {
     return target_.WriteWholeFile(path, bytes, error);
   }
   bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
-  bool RenameFile(const std::string& from, const std::string& to,
-                  std::string* error) override {
+  bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
     return target_.RenameFile(from, to, error);
   }
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     return target_.ShownCommandLine(arguments);
   }
-  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir, bool background) override {
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir,
+                        bool background) override {
     return target_.StartChild(arguments, dir, background);
   }
   std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
@@ -333,16 +314,13 @@ class PlatformWrapper : public Platform {
   void StopChildren() override { target_.StopChildren(); }
   void Sleep(uint32_t milliseconds) override { target_.Sleep(milliseconds); }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }
-  bool FileTimeToCalendar(uint64_t file_time, bool local,
-                          CalendarTime* time) override {
+  bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
     return target_.FileTimeToCalendar(file_time, local, time);
   }
-  std::string FormatDate(const CalendarTime& time,
-                         std::string_view picture) override {
+  std::string FormatDate(const CalendarTime& time, std::string_view picture) override {
     return target_.FormatDate(time, picture);
   }
-  std::string FormatTime(const CalendarTime& time,
-                         std::string_view picture) override {
+  std::string FormatTime(const CalendarTime& time, std::string_view picture) override {
     return target_.FormatTime(time, picture);
   }
 

@@ -186,8 +186,8 @@ class PosixPlatform : public Platform {
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
     // Non-blocking, so a log path that names a FIFO without a reader fails
     // at once instead of stopping the run.
-    int fd = open(path.c_str(),
-                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    int fd =
+        open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) return false;
     bool ok = WriteAll(fd, bytes) == 0;
     return close(fd) == 0 && ok;
@@ -244,8 +244,8 @@ class PosixPlatform : public Platform {
     return JoinCommandLine(arguments);
   }
 
-  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir, bool background) override {
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir,
+                        bool background) override {
     FlushAll();
     return StartProcess(arguments, dir, background);
   }
@@ -283,9 +283,10 @@ class PosixPlatform : public Platform {
     } else if (gmtime_r(&when, &parts) == nullptr) {
       return false;
     }
-    *time = {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_wday, parts.tm_mday,
-             parts.tm_hour,        parts.tm_min,     parts.tm_sec,
-             static_cast<int>((file_time / 10000u) % 1000u)};
+    *time = {parts.tm_year + 1900, parts.tm_mon + 1,
+             parts.tm_wday,        parts.tm_mday,
+             parts.tm_hour,        parts.tm_min,
+             parts.tm_sec,         static_cast<int>((file_time / 10000u) % 1000u)};
     return true;
   }
 

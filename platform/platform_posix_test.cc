@@ -1,6 +1,6 @@
 // What the POSIX platform answers where Windows has its own rules.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -19,12 +19,15 @@ namespace {
 // name found, is just bytes.
 TEST(PosixPlatformTest, WildcardsOnlyWhereAPatternIsAskedFor) {
   test::ScratchDir scratch;
-  scratch.MakeTree({"c.jpg", "B.JPG", "a.txt", ".hidden.jpg", "a?b[1].jpg", "st*r", "Best?[1]/x.jpg"});
+  scratch.MakeTree(
+      {"c.jpg", "B.JPG", "a.txt", ".hidden.jpg", "a?b[1].jpg", "st*r", "Best?[1]/x.jpg"});
   Platform& platform = SystemPlatform();
   // Byte order; case ignored; "." and ".." never match.
   for (auto [dir, pattern, found] : {std::tuple{"", "*.jpg", ".hidden.jpg B.JPG a?b[1].jpg c.jpg "},
-                                     {"", "?.jpg", "B.JPG c.jpg "}, {"", ".*", ".hidden.jpg "},
-                                     {"", "*.png", ""}, {"/Best?[1]", "*.jpg", "x.jpg "},
+                                     {"", "?.jpg", "B.JPG c.jpg "},
+                                     {"", ".*", ".hidden.jpg "},
+                                     {"", "*.png", ""},
+                                     {"/Best?[1]", "*.jpg", "x.jpg "},
                                      {"/B*", "*.jpg", ""}}) {
     std::vector<FileEntry> entries;
     std::string names;
@@ -32,8 +35,12 @@ TEST(PosixPlatformTest, WildcardsOnlyWhereAPatternIsAskedFor) {
     for (const FileEntry& entry : entries) names += entry.name + " ";
     EXPECT_EQ(names, found) << dir << " " << pattern;
   }
-  for (auto [name, found] : {std::pair{"st*r", true}, {"a?b[1].jpg", true}, {"Best?[1]", true},
-                             {"s*", false}, {"?.jpg", false}, {"a?b[1]*", false}}) {
+  for (auto [name, found] : {std::pair{"st*r", true},
+                             {"a?b[1].jpg", true},
+                             {"Best?[1]", true},
+                             {"s*", false},
+                             {"?.jpg", false},
+                             {"a?b[1]*", false}}) {
     FileEntry entry;
     EXPECT_EQ(platform.FindFirst(scratch.str() + "/" + name, &entry), found) << name;
     EXPECT_EQ(entry.name, found ? name : "") << name;
@@ -55,9 +62,10 @@ TEST(PosixPlatformTest, AttributesAndTimesOfAnEntry) {
   // 100 ns units since 1601: 11644473600 s before the Unix epoch.
   EXPECT_EQ((std::vector<uint64_t>{entry.attributes, entry.size, entry.last_write_time,
                                    entry.last_access_time, dir.attributes, link.attributes}),
-            (std::vector<uint64_t>{kAttributeReadOnly, 5, (1234567890ULL + 11644473600ULL) * 10000000ULL + 1234567,
-                                   (1000000000ULL + 11644473600ULL) * 10000000ULL + 5, kAttributeDirectory,
-                                   kAttributeDirectory | kAttributeReparsePoint}));
+            (std::vector<uint64_t>{
+                kAttributeReadOnly, 5, (1234567890ULL + 11644473600ULL) * 10000000ULL + 1234567,
+                (1000000000ULL + 11644473600ULL) * 10000000ULL + 5, kAttributeDirectory,
+                kAttributeDirectory | kAttributeReparsePoint}));
   EXPECT_NE(entry.creation_time, 0u);
 }
 
@@ -68,8 +76,8 @@ TEST(PosixPlatformTest, LocalTimeFollowsTheZoneInForceAtTheCall) {
     CalendarTime c;
     setenv("TZ", zone, 1);
     ASSERT_TRUE(SystemPlatform().FileTimeToCalendar(time, true, &c));
-    got += std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day) + " " +
-           std::to_string(c.hour) + " " + std::to_string(c.day_of_week) + ";";
+    got += std::to_string(c.year) + "-" + std::to_string(c.month) + "-" + std::to_string(c.day) +
+           " " + std::to_string(c.hour) + " " + std::to_string(c.day_of_week) + ";";
   }
   EXPECT_EQ(got, "2023-12-31 21 0;2024-1-1 2 1;");
   saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1);

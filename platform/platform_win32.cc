@@ -1,7 +1,7 @@
 // The Win32 platform: the console, its control handler and the file services
 // by their own names.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cctype>
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/path_rules.h"
-#include "platform/windows_command_line.h"
 #include "platform/platform.h"
+#include "platform/windows_command_line.h"
 
 namespace slidemill {
 namespace {
@@ -24,10 +24,8 @@ BOOL WINAPI ControlHandler(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
-      return TRUE;
-    default:
-      return FALSE;
+    case CTRL_CLOSE_EVENT: return TRUE;
+    default: return FALSE;
   }
 }
 
@@ -35,9 +33,7 @@ BOOL WINAPI ControlHandler(DWORD event) {
 class ScopedHandle {
  public:
   explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = nullptr;
-  }
+  ScopedHandle(ScopedHandle&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
   ScopedHandle& operator=(ScopedHandle&& other) noexcept {
     std::swap(handle_, other.handle_);
     return *this;
@@ -75,9 +71,9 @@ class Win32ConsoleSession : public ConsoleSession {
     SetConsoleCtrlHandler(ControlHandler, TRUE);
     // The console's own input, not standard input, which may be redirected:
     // mode 0 lets Ctrl-C arrive as the key with code 3.
-    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, 0, nullptr);
+    HANDLE input =
+        CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, 0, nullptr);
     if (input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &g_input_mode)) {
       g_input = input;
       SetConsoleMode(g_input, 0);
@@ -105,12 +101,19 @@ class Win32ConsoleSession : public ConsoleSession {
 
 bool IsModifierKey(WORD key) {
   switch (key) {
-    case VK_SHIFT: case VK_CONTROL: case VK_MENU: case VK_CAPITAL:
-    case VK_NUMLOCK: case VK_SCROLL: case VK_LSHIFT: case VK_RSHIFT:
-    case VK_LCONTROL: case VK_RCONTROL: case VK_LMENU: case VK_RMENU:
-      return true;
-    default:
-      return false;
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+    case VK_LMENU:
+    case VK_RMENU: return true;
+    default: return false;
   }
 }
 
@@ -119,17 +122,13 @@ std::string FileErrorText(DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return "Path not found";
+    case ERROR_INVALID_NAME: return "Path not found";
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
-    case ERROR_SHARING_VIOLATION:
-      return "Permission denied";
+    case ERROR_SHARING_VIOLATION: return "Permission denied";
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return "Disk full";
-    default:
-      return "Path/file access error";
+    case ERROR_HANDLE_DISK_FULL: return "Disk full";
+    default: return "Path/file access error";
   }
 }
 
@@ -139,8 +138,8 @@ std::string SystemErrorText(DWORD error) {
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 && text != nullptr ? std::string(text, length)
-                                                      : "Error " + std::to_string(error);
+  std::string message =
+      length > 0 && text != nullptr ? std::string(text, length) : "Error " + std::to_string(error);
   if (text != nullptr) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.')) {
@@ -222,8 +221,7 @@ DWORD WriteBytes(HANDLE file, std::string_view bytes) {
 
 bool IsConsole(HANDLE handle) {
   DWORD mode;
-  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-         GetConsoleMode(handle, &mode);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
 }
 
 class Win32Platform : public Platform {
@@ -255,9 +253,8 @@ class Win32Platform : public Platform {
   }
 
   void Write(ConsoleStream stream, std::string_view text) override {
-    HANDLE handle = GetStdHandle(stream == ConsoleStream::kOutput
-                                     ? STD_OUTPUT_HANDLE
-                                     : STD_ERROR_HANDLE);
+    HANDLE handle =
+        GetStdHandle(stream == ConsoleStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
     while (!text.empty()) {
       DWORD chunk = text.size() > 65536 ? 65536 : static_cast<DWORD>(text.size());
@@ -325,8 +322,7 @@ class Win32Platform : public Platform {
 
   bool DirectoryExists(const std::string& path) override {
     DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
   bool FileExists(const std::string& path) override {
@@ -350,13 +346,13 @@ class Win32Platform : public Platform {
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
     // Opened without sharing and closed again, so the file is complete on disk
     // after every line.
-    ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     while (!bytes.empty()) {
       DWORD written = 0;
-      if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                     &written, nullptr) ||
+      if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) ||
           written == 0) {
         return false;
       }
@@ -379,8 +375,7 @@ class Win32Platform : public Platform {
                std::vector<FileEntry>* entries) override {
     // "" is the current directory, and "C:" the drive's current one.
     bool joined = dir.empty() || dir.back() == ':' || dir.back() == '\\' || dir.back() == '/';
-    return FindEntries(joined ? dir + pattern : dir + "\\" + pattern, entries) ==
-           ERROR_SUCCESS;
+    return FindEntries(joined ? dir + pattern : dir + "\\" + pattern, entries) == ERROR_SUCCESS;
   }
 
   bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
@@ -390,8 +385,8 @@ class Win32Platform : public Platform {
     SYSTEMTIME result = utc;
     // No zone given: the one in force at the moment of the call.
     if (local && !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &result)) return false;
-    *time = {result.wYear, result.wMonth, result.wDayOfWeek, result.wDay,
-             result.wHour, result.wMinute, result.wSecond, result.wMilliseconds};
+    *time = {result.wYear, result.wMonth,  result.wDayOfWeek, result.wDay,
+             result.wHour, result.wMinute, result.wSecond,    result.wMilliseconds};
     return true;
   }
 
@@ -414,9 +409,8 @@ class Win32Platform : public Platform {
 
   std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
     ScopedHandle handle(CreateFileA(path.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                    nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) {
       return std::nullopt;
@@ -473,8 +467,8 @@ class Win32Platform : public Platform {
       return failure == 0;
     }
     {
-      ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+      ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
       if (!file.valid()) {
         failure = GetLastError();
         // A directory that takes no new files may still hold a file the
@@ -489,8 +483,7 @@ class Win32Platform : public Platform {
       }
       failure = WriteBytes(file.get(), bytes);
     }
-    if (failure == 0 &&
-        !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (failure == 0 && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       failure = GetLastError();
     }
     if (failure != 0) {
@@ -520,8 +513,8 @@ class Win32Platform : public Platform {
     return WindowsCommandLine(line);
   }
 
-  ChildStart StartChild(const std::vector<CommandArgument>& arguments,
-                        const std::string& dir, bool background) override {
+  ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir,
+                        bool background) override {
     DWORD attributes = GetFileAttributesA(dir.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       return {0, NotRun(ChildOutcome::Kind::kNoDirectory, GetLastError())};
@@ -634,8 +627,7 @@ class Win32Platform : public Platform {
   // GetDateFormatA and GetTimeFormatA in the system default locale, with
   // room for 63 characters; "" when the text does not fit or cannot be made.
   template <typename FormatCall>
-  static std::string Format(FormatCall call, const CalendarTime& time,
-                            std::string_view picture) {
+  static std::string Format(FormatCall call, const CalendarTime& time, std::string_view picture) {
     SYSTEMTIME when = ToSystemTime(time);
     char text[64] = {};
     std::string format(picture);
@@ -657,7 +649,8 @@ class Win32Platform : public Platform {
 
   static void SetInheritable(const ScopedHandle& input, const ScopedHandle& output, bool on) {
     for (const ScopedHandle* handle : {&input, &output}) {
-      if (handle->valid()) SetHandleInformation(handle->get(), HANDLE_FLAG_INHERIT, on ? HANDLE_FLAG_INHERIT : 0);
+      if (handle->valid())
+        SetHandleInformation(handle->get(), HANDLE_FLAG_INHERIT, on ? HANDLE_FLAG_INHERIT : 0);
     }
   }
 
@@ -668,10 +661,9 @@ class Win32Platform : public Platform {
     if (length == 0 || length > MAX_PATH || GetTempFileNameA(folder, "sm", 0, name) == 0) {
       return ScopedHandle(INVALID_HANDLE_VALUE);
     }
-    return ScopedHandle(CreateFileA(name, GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return ScopedHandle(CreateFileA(
+        name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
   }
 
   // The last bytes a background child wrote, up to 64 KiB.
@@ -733,7 +725,7 @@ class Win32Platform : public Platform {
 
   bool session_started_ = false;
   std::optional<std::string> saved_title_;  // the console's title before ours
-  std::vector<Child> children_;  // started and not yet waited for, oldest first
+  std::vector<Child> children_;             // started and not yet waited for, oldest first
 };
 
 }  // namespace

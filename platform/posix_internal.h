@@ -88,8 +88,7 @@ std::string NextKey();
 inline constexpr int64_t kEpochDifference = 11644473600;
 uint64_t ToFileTime(int64_t seconds, int64_t nanoseconds);
 // Describes `name` in the directory open as `dir_fd` (AT_FDCWD for a path).
-bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
-                   FileEntry* entry);
+bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name, FileEntry* entry);
 // The entry a path names, taken literally.
 bool DescribePath(const std::string& path, FileEntry* entry);
 // The entries of `dir` whose names match a wildcard `pattern` (case ignored),
@@ -100,8 +99,7 @@ ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
 // Writes all the bytes, through partial writes and interruptions; answers 0
 // or the errno of the failure.
 int WriteAll(int fd, std::string_view bytes);
-bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
-                               std::string* error);
+bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes, std::string* error);
 // A few words for an errno value, in the forms the title-file report uses.
 std::string FileErrorText(int error);
 // The system's own words for an errno value.

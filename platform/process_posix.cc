@@ -46,8 +46,8 @@ bool AnyInForeground() {
 // temporary folder and unlinked at once. -1 and errno when it cannot be.
 int OutputFile() {
   const char* folder = getenv("TMPDIR");
-  std::string name = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") +
-                     "/slidemill-XXXXXX";
+  std::string name =
+      std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/slidemill-XXXXXX";
   int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd >= 0) unlink(name.c_str());
   return fd;
@@ -178,14 +178,13 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
   bool lend = !background && !AnyInForeground();
   if (lend) LendTerminal();
   pid_t child = 0;
-  int error = posix_spawnp(&child, argv[0], setup.actions(), setup.attributes(), argv.data(),
-                           environ);
+  int error =
+      posix_spawnp(&child, argv[0], setup.actions(), setup.attributes(), argv.data(), environ);
   if (error != 0) {
     if (lend) TakeTerminalBack();
     // The directory may have gone between the check and the start.
     bool entered = EnterError(dir) == 0;
-    return {0, NotRun(entered ? ChildOutcome::Kind::kCannotStart
-                              : ChildOutcome::Kind::kNoDirectory,
+    return {0, NotRun(entered ? ChildOutcome::Kind::kCannotStart : ChildOutcome::Kind::kNoDirectory,
                       error)};
   }
   g_started.push_back({child, background, std::move(output)});

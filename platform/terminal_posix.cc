@@ -17,12 +17,12 @@ namespace {
 // Signal handlers may only touch these, and only with async-signal-safe
 // calls.
 int g_tty_fd = -1;
-struct termios g_user_termios;  // the user's own settings, put back at exit
-struct termios g_raw_termios;   // what the program reads keys with
+struct termios g_user_termios;                // the user's own settings, put back at exit
+struct termios g_raw_termios;                 // what the program reads keys with
 volatile sig_atomic_t g_raw_wanted = 0;       // the program wants raw input now
 volatile sig_atomic_t g_colored[2] = {0, 0};  // a colour is showing on fd 1/2
 volatile sig_atomic_t g_children[kMaxRunningChildren] = {};  // 0: a free slot
-char g_pending_file[4096];                    // a half-written temporary file
+char g_pending_file[4096];                                   // a half-written temporary file
 volatile sig_atomic_t g_pending_file_set = 0;
 
 constexpr char kResetColor[] = "\x1b[0m";
@@ -99,9 +99,8 @@ void ContinueOnSignal(int) {
   errno = saved_errno;
 }
 
-constexpr int kTerminatingSignals[] = {SIGTERM, SIGPIPE, SIGALRM, SIGUSR1,
-                                       SIGUSR2, SIGSEGV, SIGBUS,  SIGFPE,
-                                       SIGILL,  SIGABRT, SIGXCPU, SIGXFSZ};
+constexpr int kTerminatingSignals[] = {SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGSEGV,
+                                       SIGBUS,  SIGFPE,  SIGILL,  SIGABRT, SIGXCPU, SIGXFSZ};
 
 void RestoreAtExit() { RestoreUserTerminal(); }
 

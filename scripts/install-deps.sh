@@ -6,7 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make        # the native build
   clang libclang-rt-14-dev          # the fuzz targets (libFuzzer)
-  googletest                        # test framework sources, built with the tests
+  libgtest-dev                      # the test framework, found by CMake
+  googletest                        # its sources, built for the Windows tests
+  clang-format                      # the layout check
   g++-mingw-w64-x86-64-posix        # the Windows build
   wine64                            # runs the Windows build here
   mencoder                          # the encoder Slidemill drives

@@ -8,7 +8,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-step() { printf '\n== %s\n' "$*"; }
+# Each step says how long the one before it took, and the last line the
+# whole run.
+started=$SECONDS step_started=$SECONDS step_name=
+step() {
+  [ -n "$step_name" ] && printf '(%s: %d s)\n' "$step_name" $((SECONDS - step_started))
+  step_name=$* step_started=$SECONDS
+  printf '\n== %s\n' "$*"
+}
 
 # Tests of local time run in a fixed zone nine hours east of UTC, on Linux
 # and under wine alike, so day, month and year boundaries are crossed the
@@ -18,12 +25,17 @@ export TZ=JST-9
 step "installing what is missing"
 scripts/install-deps.sh
 
+step "layout (clang-format)"
+unformatted=$(git ls-files '*.cc' '*.h' | xargs clang-format --dry-run 2>&1 | grep -o '^[^:]*:' | sort -u)
+[ -z "$unformatted" ] || { printf 'not formatted as .clang-format says:\n%s\n' "$unformatted" >&2; exit 1; }
+
 step "native build"
-cmake -S . -B build -G Ninja >/dev/null
+cmake -S . -B build -G Ninja -DSLIDEMILL_WERROR=ON >/dev/null
 cmake --build build
 
+jobs=$(nproc)
 step "native tests"
-build/slidemill_tests --gtest_brief=1
+ctest --test-dir build -j "$jobs" --progress --output-on-failure --timeout 300
 
 step "native command-line checks"
 tests/cli_test.sh native
@@ -32,16 +44,19 @@ step "the several-machines recipe with GNU parallel"
 tests/parallel_recipe_test.sh
 
 step "sanitizer build and tests"
-cmake -S . -B build-asan -G Ninja -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_BENCH=OFF >/dev/null
+# -O1 keeps the checks and builds and runs quicker than an optimised build.
+cmake -S . -B build-asan -G Ninja -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_BENCH=OFF -DSLIDEMILL_WERROR=ON \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  build-asan/slidemill_tests --gtest_brief=1
+  ctest --test-dir build-asan -j "$jobs" --progress --output-on-failure --timeout 600
 
 step "fuzz targets (bounded runs)"
 scripts/fuzz.sh --runs "${SLIDEMILL_FUZZ_RUNS:-200000}"
 
 step "Windows build"
-cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
+cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+  -DSLIDEMILL_WERROR=ON >/dev/null
 cmake --build build-windows
 
 step "Windows tests under wine"
@@ -61,4 +76,5 @@ tests/package_test.sh deb
 step "Windows zip, unpacked and run under wine"
 tests/package_test.sh zip
 
-printf '\nAll tests passed.\n'
+step "done"
+printf 'All tests passed in %d s.\n' $((SECONDS - started))

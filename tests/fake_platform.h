@@ -26,7 +26,9 @@ class FakePlatform : public PlatformWrapper {
   bool has_keyboard = true;
   // Children started, as shown and where, and what becomes of each in turn
   // (exited with 0 when none is scripted). They end in the order started.
-  struct Run { std::string command_line, dir; };
+  struct Run {
+    std::string command_line, dir;
+  };
   std::vector<Run> runs;
   std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;

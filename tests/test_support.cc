@@ -29,14 +29,17 @@ ScratchDir::ScratchDir() {
 // Gives back permissions that a test took away, so everything can go.
 ScratchDir::~ScratchDir() {
   std::error_code ignored;
-  for (fs::recursive_directory_iterator it(path_, fs::directory_options::skip_permission_denied, ignored), end;
+  for (fs::recursive_directory_iterator
+           it(path_, fs::directory_options::skip_permission_denied, ignored),
+       end;
        it != end; it.increment(ignored))
     fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
   fs::remove_all(path_, ignored);
 }
 
 fs::path ScratchDir::WriteFile(const std::string& relative, std::string_view bytes) const {
-  fs::path file = MakeDir(fs::path(relative).parent_path().string()) / fs::path(relative).filename();
+  fs::path file =
+      MakeDir(fs::path(relative).parent_path().string()) / fs::path(relative).filename();
   std::ofstream(file, std::ios::binary) << bytes;
   return file;
 }
@@ -48,14 +51,16 @@ fs::path ScratchDir::MakeDir(const std::string& relative) const {
 }
 
 void ScratchDir::MakeTree(std::initializer_list<std::string> entries) const {
-  for (const std::string& entry : entries) entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "jpeg");
+  for (const std::string& entry : entries)
+    entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "jpeg");
 }
 
 void SetModified(const fs::path& path, const std::string& date, int hour) {
   int y = 0, m = 0, d = 0;
   std::sscanf(date.c_str(), "%d-%d-%d", &y, &m, &d);
   using namespace std::chrono;
-  fs::last_write_time(path, file_clock::from_sys(sys_seconds(sys_days{year{y} / m / d} + hours{hour})));
+  fs::last_write_time(path,
+                      file_clock::from_sys(sys_seconds(sys_days{year{y} / m / d} + hours{hour})));
 }
 
 std::string ReadFile(const fs::path& path) {
