@@ -112,7 +112,7 @@ TEST(PatternSearchTest, Dialect) {
                          {"_\\b", "a_ b", 2, 1},
                          {"\\b_", "a_", 0},
                          {"\\b\\x81", "a\x81", 2, 1},  // letters above 127 are not word bytes
-                         // Quantifiers.
+                                                       // Quantifiers.
                          {"a+", "baaa", 2, 3},
                          {"a*", "bbb", 0},
                          {"x*", "axxb", 2, 2},
