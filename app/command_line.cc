@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "app/options.h"
+
 namespace slidemill {
 namespace {
 
@@ -93,25 +95,18 @@ CommandArguments ReadCommandArguments(const ProcessCommandLine& line) {
 void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw, JobError& error) {
   std::size_t i = 0;
   while (i < args.size()) {
-    const OptionInfo* option = nullptr;
-    std::string_view name = PublishedName(args[i]);
-    for (const OptionInfo& candidate : kOptions) {
-      if (candidate.name == name) {
-        option = &candidate;
-        break;
-      }
-    }
+    const OptionInfo* option = FindOption(PublishedName(args[i]));
     if (option == nullptr) {
       SetJobError(error, kErrorInvalidArgument, args[i]);
       return;
     }
-    if (option->kind == OptionKind::kFlag) {
-      raw.*(option->field) = "TRUE";
+    if (!option->takes_value()) {
+      option->raw(raw) = "TRUE";
       i += 1;
     } else {
       // The next argument is the value whatever it looks like; none at the
       // end leaves the option not given.
-      raw.*(option->field) = i + 1 < args.size() ? args[i + 1] : "";
+      option->raw(raw) = i + 1 < args.size() ? args[i + 1] : "";
       i += 2;
     }
   }

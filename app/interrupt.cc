@@ -14,8 +14,8 @@ bool AskToExit(Output& output, std::string_view notice, bool extra_blank_line) {
   output.ConsoleWrite("Would you like to exit now? [y/N]: ");
   output.SetTextColor(TextColor::kNormal);
 
-  // The console's own input is polled about once a millisecond; a key typed
-  // earlier and still waiting answers at once.
+  // A key typed earlier and still waiting answers at once; otherwise the
+  // wait blocks until one comes.
   std::string key;
   while (key.empty()) {
     if (!platform.HasKeyboard()) {
@@ -23,7 +23,7 @@ bool AskToExit(Output& output, std::string_view notice, bool extra_blank_line) {
       return false;
     }
     key = platform.ReadKey();
-    if (key.empty()) platform.Sleep(1);
+    if (key.empty()) platform.WaitForKey(kWaitForever);
   }
   return key == "Y" || key == "y";
 }

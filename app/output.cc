@@ -39,7 +39,11 @@ void Output::ReportFailure(std::string_view text) {
 }
 
 void Output::WriteLog(std::string_view text, bool with_timestamp) {
-  if (log_path_.empty()) return;
+  AppendToLog(LogLine(text, with_timestamp));
+}
+
+std::string Output::LogLine(std::string_view text, bool with_timestamp) {
+  if (log_path_.empty()) return "";
   std::string line;
   if (with_timestamp) {
     line = LogStamp(platform_.LocalNow());
@@ -49,14 +53,10 @@ void Output::WriteLog(std::string_view text, bool with_timestamp) {
   }
   line += text;
   line += platform_.LineEnd();
-  if (held_log_ != nullptr) {
-    *held_log_ += line;
-  } else {
-    platform_.AppendToFile(log_path_, line);
-  }
+  return line;
 }
 
-void Output::WriteHeldLog(std::string_view lines) {
+void Output::AppendToLog(std::string_view lines) {
   if (!log_path_.empty() && !lines.empty()) platform_.AppendToFile(log_path_, lines);
 }
 

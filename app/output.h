@@ -33,18 +33,37 @@ class Output {
   // four spaces and the text otherwise. Does nothing without a log path; a
   // log that cannot be written is skipped silently for that line.
   void WriteLog(std::string_view text, bool with_timestamp = true);
+  // The log line WriteLog would write, stamped now.
+  std::string LogLine(std::string_view text, bool with_timestamp);
+  // Appends whole lines made by LogLine.
+  void AppendToLog(std::string_view lines);
   void set_log_path(std::string path) { log_path_ = std::move(path); }
-  // Keeps the log's lines back in `held`, as they would be written, until
-  // WriteHeldLog writes them together; nullptr writes each at once again.
-  void HoldLog(std::string* held) { held_log_ = held; }
-  void WriteHeldLog(std::string_view lines);
 
   Platform& platform() { return platform_; }
 
  private:
   Platform& platform_;
   std::string log_path_;
-  std::string* held_log_ = nullptr;
+};
+
+// One directory's log lines, kept together and written as one when the
+// directory's job is over, so that jobs running side by side never
+// interleave their lines. Each line is stamped when it is made.
+class HeldLog {
+ public:
+  explicit HeldLog(Output& output) : output_(output) {}
+  void Add(std::string_view text, bool with_timestamp = false) {
+    lines_ += output_.LogLine(text, with_timestamp);
+  }
+  // Writes what was added since the last write.
+  void Write() {
+    output_.AppendToLog(lines_);
+    lines_.clear();
+  }
+
+ private:
+  Output& output_;
+  std::string lines_;
 };
 
 // Writes, on the standard error stream, a line end, the message, ": " and the

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "app/options.h"
+
 namespace slidemill {
 namespace {
 
@@ -13,19 +15,6 @@ void SettingLine(Output& out, std::string_view name, std::string_view value) {
   out.ConsoleWrite(value);
   out.ConsoleLineEnd();
   out.SetTextColor(TextColor::kNormal);
-}
-
-// Text values are quoted as they are, with no escaping inside.
-void TextLine(Output& out, std::string_view name, const std::string& value) {
-  SettingLine(out, name, "\"" + value + "\"");
-}
-
-void IntegerLine(Output& out, std::string_view name, int32_t value) {
-  SettingLine(out, name, std::to_string(value));
-}
-
-void BooleanLine(Output& out, std::string_view name, bool value) {
-  SettingLine(out, name, value ? "True" : "False");
 }
 
 void Heading(Output& out, std::string_view text) {
@@ -47,34 +36,8 @@ void Paragraph(Output& out, std::string_view text) {
 void PrintSettings(const Settings& s, Output& out) {
   out.ConsoleLine(TextColor::kSuccess, "Settings");
   out.ConsoleLineEnd();
-  TextLine(out, "-dir", s.Dir);
-  TextLine(out, "-dir-filter", s.DirFilter);
-  BooleanLine(out, "-dry-run", s.DryRun);
-  TextLine(out, "-encoder", s.Encoder);
-  TextLine(out, "-ffmpeg-path", s.FfmpegPath);
-  IntegerLine(out, "-jobs", s.Jobs);
-  BooleanLine(out, "-list", s.List);
-  BooleanLine(out, "-list0", s.List0);
-  TextLine(out, "-log-path", s.LogPath);
-  TextLine(out, "-mencoder-path", s.MencoderPath);
-  BooleanLine(out, "-r", s.Recurse);
-  IntegerLine(out, "-r-depth", s.RDepth);
-  BooleanLine(out, "-say-settings", s.SaySettings);
-  BooleanLine(out, "-skip-existing", s.SkipExisting);
-  IntegerLine(out, "-sleep-time", s.SleepTime);
-  TextLine(out, "-srt-filename", s.SRTFilename);
-  TextLine(out, "-subtitle-font-file", s.SubtitleFontFile);
-  IntegerLine(out, "-subtitle-font-size", s.SubtitleFontSize);
-  TextLine(out, "-subtitle-text", s.SubtitleText);
-  BooleanLine(out, "-usage", s.Usage);
-  BooleanLine(out, "-version", s.Version);
-  TextLine(out, "-video-filename", s.VideoFilename);
-  IntegerLine(out, "-video-frames-per-second", s.VideoFramesPerSecond);
-  TextLine(out, "-video-codec", s.VideoCodec);
-  // The frame is ffmpeg's alone.
-  if (s.Encoder == kEncoderFfmpeg) {
-    TextLine(out, "-video-size",
-             std::to_string(s.VideoWidth) + "x" + std::to_string(s.VideoHeight));
+  for (const OptionInfo& option : Options()) {
+    if (std::optional<std::string> value = option.shown(s)) SettingLine(out, option.name, *value);
   }
 }
 
@@ -89,12 +52,12 @@ void PrintUsage(Output& out) {
   out.ConsoleLineEnd();
   out.ConsoleLineEnd();
   Paragraph(out, "Options:");
-  for (const OptionInfo& option : kOptions) {
+  for (const OptionInfo* option : OptionsByName()) {
     out.SetTextColor(TextColor::kEmphasis);
-    out.ConsoleWrite(option.name);
+    out.ConsoleWrite(option->name);
     out.ConsoleWrite(" ");
     out.SetTextColor(TextColor::kNormal);
-    out.ConsoleWrite(option.description);
+    out.ConsoleWrite(option->description);
     out.ConsoleLineEnd();
   }
   out.ConsoleLineEnd();

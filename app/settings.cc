@@ -1,60 +1,12 @@
 #include "app/settings.h"
 
+#include <climits>
+
+#include "app/encoder.h"
+#include "app/options.h"
 #include "pattern/pattern.h"
 
 namespace slidemill {
-
-const std::array<OptionInfo, 25> kOptions = {{
-    {"-dir", OptionKind::kValued, &RawOptions::Dir,
-     "Root directory. All processing takes place below this directory."},
-    {"-dir-filter", OptionKind::kValued, &RawOptions::DirFilter,
-     "Only directories matching this regular expression are processed."},
-    {"-dry-run", OptionKind::kFlag, &RawOptions::DryRun,
-     "Shows each command that would run; writes and starts nothing."},
-    {"-encoder", OptionKind::kValued, &RawOptions::Encoder,
-     "The encoder: mencoder (the default) or ffmpeg."},
-    {"-ffmpeg-path", OptionKind::kValued, &RawOptions::FfmpegPath,
-     "Path to ffmpeg.exe. If omitted, it must be in a PATHed dir."},
-    {"-jobs", OptionKind::kValued, &RawOptions::Jobs,
-     "How many directories are encoded at once; 0 is one per processor."},
-    {"-list", OptionKind::kFlag, &RawOptions::List,
-     "Prints each directory that would be encoded, one per line, and exits."},
-    {"-list0", OptionKind::kFlag, &RawOptions::List0,
-     "Like '-list', each directory ended by a NUL byte instead."},
-    {"-log-path", OptionKind::kValued, &RawOptions::LogPath,
-     "Path to the log file. If omitted, no log file is used."},
-    {"-mencoder-path", OptionKind::kValued, &RawOptions::MencoderPath,
-     "Path to mencoder.exe. If omitted, it must be in a PATHed dir."},
-    {"-r", OptionKind::kFlag, &RawOptions::Recurse,
-     "Recurse directories. This is a shortcut for '-r-depth -1'."},
-    {"-r-depth", OptionKind::kValued, &RawOptions::RDepth,
-     "Determine how deeply we recurse the directory specified in '-dir'."},
-    {"-say-settings", OptionKind::kFlag, &RawOptions::SaySettings,
-     "Displays all normalized settings and then exits."},
-    {"-skip-existing", OptionKind::kFlag, &RawOptions::SkipExisting,
-     "Passes over a directory whose video already exists."},
-    {"-sleep-time", OptionKind::kValued, &RawOptions::SleepTime,
-     "We pause this many milliseconds after each movie is created."},
-    {"-srt-filename", OptionKind::kValued, &RawOptions::SRTFilename,
-     "Name of SRT title file created in each directory containing JPGs."},
-    {"-subtitle-font-file", OptionKind::kValued, &RawOptions::SubtitleFontFile,
-     "Path to font file containing the font used for titles."},
-    {"-subtitle-font-size", OptionKind::kValued, &RawOptions::SubtitleFontSize,
-     "Size of the title font as a percentage of movie height."},
-    {"-subtitle-text", OptionKind::kValued, &RawOptions::SubtitleText,
-     "The subtitle added to the bottom of the movie."},
-    {"-usage", OptionKind::kFlag, &RawOptions::Usage, "Displays usage information and then exits."},
-    {"-version", OptionKind::kFlag, &RawOptions::Version,
-     "Displays version information and then exits."},
-    {"-video-codec", OptionKind::kValued, &RawOptions::VideoCodec,
-     "The video codec we will use to encode the video."},
-    {"-video-filename", OptionKind::kValued, &RawOptions::VideoFilename,
-     "Name of the video created in each directory containing JPGs."},
-    {"-video-frames-per-second", OptionKind::kValued, &RawOptions::VideoFramesPerSecond,
-     "Frames-per-second of the encoded video file."},
-    {"-video-size", OptionKind::kValued, &RawOptions::VideoSize,
-     "Frame of the video as WxH, for ffmpeg only (default 1920x1080)."},
-}};
 
 bool IsInteger(std::string_view text, int32_t* value) {
   if (text.empty()) return false;
@@ -107,22 +59,32 @@ std::string LogDirectoryPart(const std::string& path, const PathRules& rules) {
   return path.substr(0, last + 1);
 }
 
-// Reads an integer option into `target`; false (with the error recorded)
-// when it is not an integer or lies below `minimum` or above `maximum`.
-bool CheckInteger(const std::string& raw, int32_t default_value, int32_t minimum, int32_t maximum,
-                  const std::string& integer_message, const std::string& range_message,
-                  int32_t& target, JobError& error) {
-  if (!Given(raw)) {
-    target = default_value;
+// An integer option's range in words.
+std::string RangeText(const OptionInfo& option) {
+  if (option.maximum != INT32_MAX) {
+    return "between " + std::to_string(option.minimum) + " and " + std::to_string(option.maximum) +
+           ", inclusive.";
+  }
+  return (option.minimum == 0 ? std::string("zero") : std::to_string(option.minimum)) +
+         " or greater.";
+}
+
+// Reads an integer option into `target`, its default when not given; false
+// (with the error recorded) when it is not an integer or out of its range.
+bool CheckInteger(const std::string& text, std::string_view name, int32_t& target, JobError& error,
+                  std::optional<int32_t> default_value = std::nullopt) {
+  const OptionInfo& option = *FindOption(name);
+  if (!Given(text)) {
+    target = default_value.value_or(std::stoi(option.default_value));
     return true;
   }
   int32_t value = 0;
-  if (!IsInteger(raw, &value)) {
-    SetJobError(error, kErrorInvalidArgument, integer_message);
+  if (!IsInteger(text, &value)) {
+    SetJobError(error, kErrorInvalidArgument, "'" + option.name + "' must be an integer.");
     return false;
   }
-  if (value < minimum || value > maximum) {
-    SetJobError(error, kErrorInvalidArgument, range_message);
+  if (value < option.minimum || value > option.maximum) {
+    SetJobError(error, kErrorInvalidArgument, "'" + option.name + "' must be " + RangeText(option));
     return false;
   }
   target = value;
@@ -149,8 +111,17 @@ bool ParseVideoSize(const std::string& text, int32_t& width, int32_t& height) {
   return dimension(text.substr(0, x), width) && dimension(text.substr(x + 1), height);
 }
 
-std::string TextOr(const std::string& raw, const char* default_value) {
-  return Given(raw) ? raw : default_value;
+std::string TextOr(const std::string& raw, std::string_view default_value) {
+  return Given(raw) ? raw : std::string(default_value);
+}
+
+// A list of names in words: "a", "a or b", "a, b or c".
+std::string Alternatives(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+  }
+  return text;
 }
 
 }  // namespace
@@ -160,12 +131,9 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
   s.Dir = TrimTrailingSeparators(Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules);
   s.DirFilter = TextOr(raw.DirFilter, "");
 
-  if (!CheckInteger(raw.VideoFramesPerSecond, 25, 1, 100,
-                    "'-video-frames-per-second' must be an integer.",
-                    "'-video-frames-per-second' must be between 1 and 100, inclusive.",
-                    s.VideoFramesPerSecond, error)) {
+  if (!CheckInteger(raw.VideoFramesPerSecond, "-video-frames-per-second", s.VideoFramesPerSecond,
+                    error))
     return;
-  }
 
   if (Given(raw.LogPath)) {
     if (!DirectoryExists(LogDirectoryPart(raw.LogPath, rules), platform)) {
@@ -178,41 +146,42 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
     s.LogPath.clear();
   }
 
-  s.Encoder = TextOr(raw.Encoder, kEncoderMencoder.data());
-  if (s.Encoder != kEncoderMencoder && s.Encoder != kEncoderFfmpeg) {
+  std::vector<std::string> names;
+  for (const Encoder* candidate : Encoders()) names.emplace_back(candidate->name());
+  s.Encoder = TextOr(raw.Encoder, names.front());
+  const Encoder* encoder = FindEncoder(s.Encoder);
+  if (encoder == nullptr) {
     SetJobError(error, kErrorInvalidArgument,
-                "The encoder specified by '-encoder' must be mencoder or ffmpeg.");
+                "The encoder specified by '-encoder' must be " + Alternatives(names) + ".");
     return;
   }
-  bool ffmpeg = s.Encoder == kEncoderFfmpeg;
 
-  s.VideoFilename = TextOr(raw.VideoFilename, ffmpeg ? "_movie.mp4" : "_movie.avi");
+  s.VideoFilename = TextOr(raw.VideoFilename, encoder->default_video_filename());
 
-  if (!CheckFileOption(raw.MencoderPath, "-mencoder-path", s.MencoderPath, error, platform)) return;
-
-  if (!CheckFileOption(raw.FfmpegPath, "-ffmpeg-path", s.FfmpegPath, error, platform)) return;
+  s.EncoderPaths.clear();
+  for (const Encoder* candidate : Encoders()) {
+    std::string name(candidate->name());
+    auto given = raw.EncoderPaths.find(name);
+    std::string path;
+    if (!CheckFileOption(given == raw.EncoderPaths.end() ? "" : given->second,
+                         candidate->path_option(), path, error, platform)) {
+      return;
+    }
+    if (!path.empty()) s.EncoderPaths[name] = path;
+  }
 
   s.Recurse = Given(raw.Recurse);
-  if (!CheckInteger(raw.RDepth, s.Recurse ? -1 : 0, -1, INT32_MAX, "'-r-depth' must be an integer.",
-                    "'-r-depth' must be -1 or greater.", s.RDepth, error)) {
-    return;
-  }
+  if (!CheckInteger(raw.RDepth, "-r-depth", s.RDepth, error, s.Recurse ? -1 : 0)) return;
 
   s.SaySettings = Given(raw.SaySettings);
   s.SkipExisting = Given(raw.SkipExisting);
   s.DryRun = Given(raw.DryRun);
   s.List = Given(raw.List);
   s.List0 = Given(raw.List0);
-  if (!CheckInteger(raw.Jobs, 1, 0, kMaxJobs, "'-jobs' must be an integer.",
-                    "'-jobs' must be between 0 and 64, inclusive.", s.Jobs, error)) {
-    return;
-  }
-  if (!CheckInteger(raw.SleepTime, 0, 0, INT32_MAX, "'-sleep-time' must be an integer.",
-                    "'-sleep-time' must be zero or greater.", s.SleepTime, error)) {
-    return;
-  }
+  if (!CheckInteger(raw.Jobs, "-jobs", s.Jobs, error)) return;
+  if (!CheckInteger(raw.SleepTime, "-sleep-time", s.SleepTime, error)) return;
 
-  s.SRTFilename = TextOr(raw.SRTFilename, "_title.srt");
+  s.SRTFilename = TextOr(raw.SRTFilename, FindOption("-srt-filename")->default_value);
 
   if (!CheckFileOption(raw.SubtitleFontFile, "-subtitle-font-file", s.SubtitleFontFile, error,
                        platform)) {
@@ -220,22 +189,23 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
   }
   if (s.SubtitleFontFile.empty()) s.SubtitleFontFile = DefaultFontFile(platform, rules);
 
-  if (!CheckInteger(raw.SubtitleFontSize, 16, 0, INT32_MAX,
-                    "'-subtitle-font-size' must be an integer.",
-                    "'-subtitle-font-size' must be zero or greater.", s.SubtitleFontSize, error)) {
-    return;
-  }
+  if (!CheckInteger(raw.SubtitleFontSize, "-subtitle-font-size", s.SubtitleFontSize, error)) return;
 
   s.SubtitleText = TextOr(raw.SubtitleText, "");
   s.Usage = Given(raw.Usage);
   s.Version = Given(raw.Version);
-  s.VideoCodec = TextOr(raw.VideoCodec, ffmpeg ? "libx264" : "mjpeg");
+  s.VideoCodec = TextOr(raw.VideoCodec, encoder->default_codec());
 
-  s.VideoWidth = 1920;
-  s.VideoHeight = 1080;
+  ParseVideoSize(FindOption("-video-size")->default_value, s.VideoWidth, s.VideoHeight);
   if (Given(raw.VideoSize)) {
-    if (!ffmpeg) {
-      SetJobError(error, kErrorInvalidArgument, "'-video-size' needs '-encoder ffmpeg'.");
+    if (!encoder->sizes_frame()) {
+      std::vector<std::string> framing;
+      for (const Encoder* candidate : Encoders()) {
+        if (candidate->sizes_frame())
+          framing.push_back("'-encoder " + std::string(candidate->name()) + "'");
+      }
+      SetJobError(error, kErrorInvalidArgument,
+                  "'-video-size' needs " + Alternatives(framing) + ".");
       return;
     }
     if (!ParseVideoSize(raw.VideoSize, s.VideoWidth, s.VideoHeight)) {

@@ -3,8 +3,9 @@
 #ifndef SLIDEMILL_APP_SETTINGS_H_
 #define SLIDEMILL_APP_SETTINGS_H_
 
-#include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -14,19 +15,23 @@
 
 namespace slidemill {
 
+// The path option of each encoder ("-ffmpeg-path"), by the encoder's name.
+using EncoderPathMap = std::map<std::string, std::string, std::less<>>;
+
 // One text per option, named like the setting it fills; empty means the
-// option was not given. Field names are the record's published names.
+// option was not given. Field names are the record's published names; the
+// encoders' path options are kept by encoder, so that an encoder is one unit
+// and one row in its table.
 struct RawOptions {
   std::string Dir;
   std::string DirFilter;
   std::string DryRun;
   std::string Encoder;
-  std::string FfmpegPath;
+  EncoderPathMap EncoderPaths;
   std::string Jobs;
   std::string List;
   std::string List0;
   std::string LogPath;
-  std::string MencoderPath;
   std::string Recurse;
   std::string RDepth;
   std::string SaySettings;
@@ -51,12 +56,11 @@ struct Settings {
   std::string DirFilter;
   bool DryRun = false;
   std::string Encoder;
-  std::string FfmpegPath;
-  int32_t Jobs = 1;  // 0: one per processor
+  EncoderPathMap EncoderPaths;  // a path as typed; none: found through the search path
+  int32_t Jobs = 1;             // 0: one per processor
   bool List = false;
   bool List0 = false;
   std::string LogPath;
-  std::string MencoderPath;
   bool Recurse = false;
   int32_t RDepth = 0;
   bool SaySettings = false;
@@ -74,24 +78,6 @@ struct Settings {
   int32_t VideoWidth = 0;
   int32_t VideoHeight = 0;
 };
-
-inline constexpr std::string_view kEncoderMencoder = "mencoder";
-inline constexpr std::string_view kEncoderFfmpeg = "ffmpeg";
-
-enum class OptionKind { kValued, kFlag };
-
-struct OptionInfo {
-  std::string_view name;
-  OptionKind kind;
-  std::string RawOptions::*field;
-  std::string_view description;
-};
-
-// Every option, in the order the usage text lists them.
-extern const std::array<OptionInfo, 25> kOptions;
-
-// The most encoders that run at once.
-inline constexpr int32_t kMaxJobs = 64;
 
 // True for a decimal integer in the 32-bit signed range: digits with at most
 // a leading "-" (a lone "-" is 0). Stores the value when `value` is given.

@@ -49,7 +49,6 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
       {&RawOptions::LogPath, Native("missing/run.log"), log},
       {&RawOptions::LogPath, Native(scratch_.str() + "/adir/run.log"), ""},
       {&RawOptions::LogPath, Native("./") + std::string(kNameFieldSize, 'x'), log},
-      {&RawOptions::MencoderPath, scratch_.str(), file + "mencoder-path' does not exist."},
       {&RawOptions::RDepth, "-2", "'-r-depth' must be -1 or greater."},
       {&RawOptions::RDepth, "x", "'-r-depth' must be an integer."},
       // Integers: 32 bits, digits after an optional minus, nothing else.
@@ -71,7 +70,6 @@ TEST_F(ValidateTest, EachBadValueHasItsMessage) {
       {&RawOptions::Encoder, "mencoder", ""},
       {&RawOptions::Encoder, "FFmpeg",
        "The encoder specified by '-encoder' must be mencoder or ffmpeg."},
-      {&RawOptions::FfmpegPath, scratch_.str(), file + "ffmpeg-path' does not exist."},
       {&RawOptions::VideoSize, "640x480", "'-video-size' needs '-encoder ffmpeg'."},
       {&RawOptions::VideoSize, "16x7680", "", "ffmpeg"},
       {&RawOptions::VideoSize, "14x480", size, "ffmpeg"},
@@ -102,7 +100,6 @@ TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
   std::pair<std::string RawOptions::*, const char*> in_order[] = {
       {&RawOptions::VideoFramesPerSecond, "abc"},
       {&RawOptions::LogPath, "bare.log"},
-      {&RawOptions::MencoderPath, "missing"},
       {&RawOptions::RDepth, "-5"},
       {&RawOptions::SleepTime, "x"},
       {&RawOptions::SubtitleFontSize, "-1"},

@@ -3,10 +3,10 @@
 #include "app/command_line.h"
 #include "app/interrupt.h"
 #include "app/job_error.h"
+#include "app/job_pool.h"
 #include "app/output.h"
 #include "app/reports.h"
 #include "app/settings.h"
-#include "app/video_job.h"
 #include "fileinfo/file.h"
 #include "iterator/file_iterator.h"
 
@@ -17,7 +17,7 @@ namespace {
 // standard error stream in light red, or "Job complete." in light green.
 // A run that went through whose videos were not all made says how many
 // failed, and its status tells a script so.
-int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullptr) {
+int EndOfRun(const JobError& error, Output& output, const JobPool* pool = nullptr) {
   int status = error.Code;
   if (HasJobError(error)) {
     output.SetTextColor(TextColor::kFailure);
@@ -26,9 +26,9 @@ int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullpt
     output.SetTextColor(TextColor::kNormal);
   } else {
     output.ConsoleLine(TextColor::kSuccess, "Job complete.");
-    if (job != nullptr && job->videos_failed() > 0) {
-      std::string line = std::to_string(job->videos_failed()) + " of " +
-                         std::to_string(job->videos_tried()) + " videos failed.";
+    if (pool != nullptr && pool->videos_failed() > 0) {
+      std::string line = std::to_string(pool->videos_failed()) + " of " +
+                         std::to_string(pool->videos_tried()) + " videos failed.";
       output.SetTextColor(TextColor::kFailure);
       output.ErrorWrite(line);
       output.ErrorLineEnd();
@@ -40,24 +40,101 @@ int EndOfRun(const JobError& error, Output& output, const VideoJob* job = nullpt
   return status;
 }
 
+// Sets up a walk of the settings' tree, watching for Ctrl-C between
+// directories when asked; false when the root is refused.
+bool StartWalk(cFileIterator& iterator, const Settings& settings, bool break_keys) {
+  iterator.ADDDIR(settings.Dir, settings.RDepth);
+  if (iterator.ERR_IS()) return false;
+  iterator.FILTER_DIR(settings.DirFilter);
+  iterator.BREAKHANDLER(break_keys ? 1 : 0);
+  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
+  return true;
+}
+
 // Calls `each` for every directory of the walk that a run would encode.
 // False when a break key stopped the walk.
 template <typename Each>
-bool ForEachPhotoDirectory(cFileIterator& iterator, VideoJob& job, Each each) {
+bool ForEachPhotoDirectory(cFileIterator& iterator, RunContext& context, Each each) {
   for (;;) {
     std::string dir = iterator.MOVETONEXTDIR();
     if (iterator.STATE() == iterator.STATE_COMPLETE()) return true;
     if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) return false;
-    if (job.WouldEncode(dir)) each(dir);
+    if (DirectoryJob(context, dir).WouldEncode()) each(dir);
   }
+}
+
+// Only the paths, for other programs to read; Ctrl-C ends the list without
+// a question, which would land among them.
+int List(cFileIterator& iterator, RunContext& context) {
+  bool whole = ForEachPhotoDirectory(iterator, context, [&](const std::string& dir) {
+    context.output.ConsoleWrite(dir);
+    if (context.settings.List0) {
+      context.output.ConsoleWrite(std::string_view("\0", 1));
+    } else {
+      context.output.ConsoleLineEnd();
+    }
+  });
+  if (whole) return 0;
+  SetJobError(context.error, kErrorAborted, "");
+  return EndOfRun(context.error, context.output);
+}
+
+// The directories a run will encode, counted by a walk of their own that
+// leaves the keys to the run.
+int CountPhotoDirectories(RunContext& context) {
+  cFileIterator counter(context.platform);
+  int total = 0;
+  if (StartWalk(counter, context.settings, false)) {
+    ForEachPhotoDirectory(counter, context, [&](const std::string&) { ++total; });
+  }
+  return total;
+}
+
+int Walk(cFileIterator& iterator, RunContext& context) {
+  Platform& platform = context.platform;
+  Output& output = context.output;
+  JobError& error = context.error;
+  cFile file(platform);
+  JobPool pool(context, context.settings.DryRun ? 1 : PoolSlots(context.settings.Jobs));
+  if (!context.settings.DryRun && platform.ShowTitle("Slidemill")) {
+    pool.ShowProgress(CountPhotoDirectories(context));
+  }
+  // A directory too deep for the system's paths is not walked, and says so.
+  auto report_too_long = [&] {
+    for (const std::string& path : iterator.TakeTooLongPaths()) {
+      output.ReportFailure("Passed over, its path is too long: " + path);
+    }
+  };
+  for (;;) {
+    std::string dir = iterator.MOVETONEXTDIR();
+    if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
+    if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) {
+      // The next move reaches the directory this one would have reached, so
+      // going on skips nothing and repeats nothing.
+      std::string_view notice =
+          iterator.BREAKKEY_LAST() == iterator.BREAKKEYS_ALT_F4() ? kAltF4Notice : kCtrlCNotice;
+      if (AskToExit(output, notice, false)) {
+        SetJobError(error, kErrorAborted, "");
+        break;
+      }
+      continue;
+    }
+    if (pool.Process(dir, file) == DirectoryResult::kEndRun) break;
+    report_too_long();
+  }
+  // Encoders still running are waited for, unless the user chose to exit;
+  // those left by an error that ended the run are stopped.
+  if (error.Code != kErrorAborted) pool.Finish();
+  pool.Stop();
+  if (!HasJobError(error)) report_too_long();
+  platform.ShowTitle("");
+  return EndOfRun(error, output, &pool);
 }
 
 }  // namespace
 
 int RealMain(Platform& platform, int argc, char** argv) {
   auto console = platform.StartConsole();
-  cFileIterator iterator(platform);
-  cFile file(platform);
   Output output(platform);
   JobError error;
   RawOptions raw;
@@ -84,70 +161,15 @@ int RealMain(Platform& platform, int argc, char** argv) {
 
   // A dry run leaves no trace, not even a log line.
   if (!settings.DryRun) output.set_log_path(settings.LogPath);
-  iterator.ADDDIR(settings.Dir, settings.RDepth);
-  if (iterator.ERR_IS()) {
+  cFileIterator iterator(platform);
+  if (!StartWalk(iterator, settings, true)) {
     // Every refusal of the root gets this one detail.
     SetJobError(error, kErrorInvalidArgument, "The directory specified by '-dir' does not exist.");
     return EndOfRun(error, output);
   }
-  iterator.FILTER_DIR(settings.DirFilter);
-  iterator.BREAKHANDLER(1);
-  iterator.BREAKKEYS(iterator.BREAKKEYS_CTRL_C());
-
-  VideoJob job(platform, output, settings, error);
-  if (settings.List || settings.List0) {
-    // Only the paths, for other programs to read; Ctrl-C ends the list
-    // without a question, which would land among them.
-    bool whole = ForEachPhotoDirectory(iterator, job, [&](const std::string& dir) {
-      output.ConsoleWrite(dir);
-      if (settings.List0) {
-        output.ConsoleWrite(std::string_view("\0", 1));
-      } else {
-        output.ConsoleLineEnd();
-      }
-    });
-    if (whole) return 0;
-    SetJobError(error, kErrorAborted, "");
-    return EndOfRun(error, output);
-  }
-  if (!settings.DryRun && platform.ShowTitle("Slidemill")) {
-    // The count walks the tree as the run will.
-    cFileIterator counter(platform);
-    counter.ADDDIR(settings.Dir, settings.RDepth);
-    counter.FILTER_DIR(settings.DirFilter);
-    int total = 0;
-    ForEachPhotoDirectory(counter, job, [&](const std::string&) { ++total; });
-    job.ShowProgress(total);
-  }
-  // A directory too deep for the system's paths is not walked, and says so.
-  auto report_too_long = [&] {
-    for (const std::string& path : iterator.TakeTooLongPaths()) {
-      output.ReportFailure("Passed over, its path is too long: " + path);
-    }
-  };
-  for (;;) {
-    std::string dir = iterator.MOVETONEXTDIR();
-    if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
-    if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) {
-      // The next move reaches the directory this one would have reached, so
-      // going on skips nothing and repeats nothing.
-      std::string_view notice =
-          iterator.BREAKKEY_LAST() == iterator.BREAKKEYS_ALT_F4() ? kAltF4Notice : kCtrlCNotice;
-      if (AskToExit(output, notice, false)) {
-        SetJobError(error, kErrorAborted, "");
-        break;
-      }
-      continue;
-    }
-    if (job.ProcessDirectory(dir, file) == DirectoryResult::kEndRun) break;
-    report_too_long();
-  }
-  // Encoders still running are waited for, unless the user chose to exit.
-  if (error.Code != kErrorAborted) job.FinishRunning();
-  if (error.Code == kErrorAborted) job.StopRunning();
-  if (!HasJobError(error)) report_too_long();
-  platform.ShowTitle("");
-  return EndOfRun(error, output, &job);
+  RunContext context{platform, output, settings, *FindEncoder(settings.Encoder), error};
+  if (settings.List || settings.List0) return List(iterator, context);
+  return Walk(iterator, context);
 }
 
 int RealMain(int argc, char** argv) { return RealMain(SystemPlatform(), argc, argv); }

@@ -98,12 +98,13 @@ inline std::string JoinCommandLine(const std::vector<CommandArgument>& arguments
   return line;
 }
 
-// What became of a child the program started, or tried to.
+// What became of a child the program started, or tried to. What an exit
+// code means is the started program's own business, never the platform's.
 struct ChildOutcome {
   enum class Kind {
     kExited,       // it ended on its own; `code` holds its exit status
-    kCtrlC,        // Ctrl-C interrupted it
-    kCtrlBreak,    // Ctrl-Break (Ctrl-\ on POSIX) interrupted it
+    kCtrlC,        // the system ended it for Ctrl-C (SIGINT)
+    kCtrlBreak,    // the system ended it for Ctrl-Break (SIGQUIT, Ctrl-\ on POSIX)
     kKilled,       // another signal ended it; `code` holds the signal
     kNoDirectory,  // not started: its working directory cannot be entered
     kCannotStart,  // not started: it cannot be started at all
@@ -129,7 +130,7 @@ struct EndedChild {
   std::string output;  // a background child's last output, up to 64 KiB
 };
 
-// How long WaitForChild may wait: no limit.
+// How long a wait may take: no limit.
 inline constexpr uint32_t kWaitForever = UINT32_MAX;
 
 // How the process was started. Windows hands over one text that the program
@@ -232,9 +233,14 @@ class Platform {
   // no keyboard, and its output is kept aside and handed back when it ends.
   virtual ChildStart StartChild(const std::vector<CommandArgument>& arguments,
                                 const std::string& dir, bool background) = 0;
-  // Waits up to `milliseconds` until one of the started children ends;
-  // nothing when none ended in that time.
-  virtual std::optional<EndedChild> WaitForChild(uint32_t milliseconds) = 0;
+  // Blocks until one of the started children ends, or with `or_key` until
+  // a key is pending, or until `milliseconds` have passed: the child that
+  // ended, else nothing. One call of the system, no polling: a wait for a
+  // long encoder takes no processor time.
+  virtual std::optional<EndedChild> WaitForChild(uint32_t milliseconds, bool or_key) = 0;
+  // Blocks until a key is pending or `milliseconds` have passed; false at
+  // once when no key can come.
+  virtual bool WaitForKey(uint32_t milliseconds) = 0;
   // Ends every started child at once; each is still waited for.
   virtual void StopChildren() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
@@ -308,9 +314,10 @@ class PlatformWrapper : public Platform {
                         bool background) override {
     return target_.StartChild(arguments, dir, background);
   }
-  std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
-    return target_.WaitForChild(milliseconds);
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds, bool or_key) override {
+    return target_.WaitForChild(milliseconds, or_key);
   }
+  bool WaitForKey(uint32_t milliseconds) override { return target_.WaitForKey(milliseconds); }
   void StopChildren() override { target_.StopChildren(); }
   void Sleep(uint32_t milliseconds) override { target_.Sleep(milliseconds); }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }

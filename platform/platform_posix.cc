@@ -250,9 +250,14 @@ class PosixPlatform : public Platform {
     return StartProcess(arguments, dir, background);
   }
 
-  std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds, bool or_key) override {
     FlushAll();
-    return WaitForProcess(milliseconds);
+    return WaitForProcess(milliseconds, or_key);
+  }
+
+  bool WaitForKey(uint32_t milliseconds) override {
+    FlushAll();
+    return WaitForKeyPress(milliseconds);
   }
 
   void StopChildren() override { StopProcesses(); }

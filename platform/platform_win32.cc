@@ -48,9 +48,8 @@ class ScopedHandle {
   HANDLE handle_;
 };
 
-// How a child ends when Ctrl-C reaches it (mencoder's own answer), and
-// when Ctrl-Break does (STATUS_CONTROL_C_EXIT).
-constexpr DWORD kCtrlCExit = 2;
+// How the system ends a console program that a Ctrl-C or Ctrl-Break
+// reached and that has no handler of its own (STATUS_CONTROL_C_EXIT).
 constexpr DWORD kCtrlBreakExit = 0xC000013A;
 
 // The console's own input while a session runs, and its mode before.
@@ -579,36 +578,53 @@ class Win32Platform : public Platform {
     return {process.dwProcessId, {}};
   }
 
-  std::optional<EndedChild> WaitForChild(uint32_t milliseconds) override {
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds, bool or_key) override {
     if (children_.empty()) {
       return EndedChild{0, NotRun(ChildOutcome::Kind::kLost, ERROR_INVALID_HANDLE), ""};
     }
     std::vector<HANDLE> handles;
     for (const Child& child : children_) handles.push_back(child.process.get());
     DWORD count = static_cast<DWORD>(handles.size());
-    // kWaitForever is INFINITE.
-    DWORD waited = WaitForMultipleObjects(count, handles.data(), FALSE, milliseconds);
-    if (waited == WAIT_TIMEOUT) return std::nullopt;
-    // When the wait fails nothing more can be learnt of any of them; the
-    // oldest is given up.
-    std::size_t index = 0;
-    ChildOutcome outcome;
-    if (waited >= WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + count) {
-      index = waited - WAIT_OBJECT_0;
-      DWORD exit_code = 0;
-      outcome = GetExitCodeProcess(handles[index], &exit_code)
-                    ? FromExitCode(exit_code)
-                    : NotRun(ChildOutcome::Kind::kLost, GetLastError());
-    } else {
-      outcome = NotRun(ChildOutcome::Kind::kLost,
-                       waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE);
+    // The console's input is one more handle to wait on, where one fits.
+    bool input = or_key && g_input != INVALID_HANDLE_VALUE;
+    if (input && count < MAXIMUM_WAIT_OBJECTS) handles.push_back(g_input);
+    DWORD started = GetTickCount();
+    for (;;) {
+      DWORD left = milliseconds;
+      if (milliseconds != kWaitForever) {
+        DWORD spent = GetTickCount() - started;
+        left = spent >= milliseconds ? 0 : milliseconds - spent;
+      }
+      // Sixty-four children leave no room for the input: it is looked at
+      // every 50 ms instead.
+      if (input && handles.size() == count && left > 50) left = 50;
+      if (input && KeyPending()) return std::nullopt;
+      DWORD waited =
+          WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, left);
+      if (waited == WAIT_OBJECT_0 + count) continue;  // input: a key, or an event passed over
+      if (waited == WAIT_TIMEOUT) {
+        if (milliseconds != kWaitForever && GetTickCount() - started >= milliseconds) {
+          return std::nullopt;
+        }
+        continue;
+      }
+      return EndOf(waited, handles, count);
     }
-    Child& child = children_[index];
-    EndedChild ended{child.id, outcome, child.background ? OutputTail(child.output.get()) : ""};
-    bool foreground = !child.background;
-    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(index));
-    if (foreground && !AnyInForeground()) TakeConsoleInputBack();
-    return ended;
+  }
+
+  bool WaitForKey(uint32_t milliseconds) override {
+    if (g_input == INVALID_HANDLE_VALUE) return false;
+    DWORD started = GetTickCount();
+    for (;;) {
+      if (KeyPending()) return true;
+      DWORD left = milliseconds;
+      if (milliseconds != kWaitForever) {
+        DWORD spent = GetTickCount() - started;
+        if (spent >= milliseconds) return false;
+        left = milliseconds - spent;
+      }
+      if (WaitForSingleObject(g_input, left) == WAIT_FAILED) return false;
+    }
   }
 
   void StopChildren() override {
@@ -633,6 +649,44 @@ class Win32Platform : public Platform {
     std::string format(picture);
     if (call(LOCALE_SYSTEM_DEFAULT, 0, &when, format.c_str(), text, 64) == 0) return "";
     return text;
+  }
+
+  // The child whose handle `waited` names ended (or the wait failed, and
+  // the oldest is given up): it is forgotten and told of.
+  EndedChild EndOf(DWORD waited, const std::vector<HANDLE>& handles, DWORD count) {
+    std::size_t index = 0;
+    ChildOutcome outcome;
+    if (waited >= WAIT_OBJECT_0 && waited < WAIT_OBJECT_0 + count) {
+      index = waited - WAIT_OBJECT_0;
+      DWORD exit_code = 0;
+      outcome = GetExitCodeProcess(handles[index], &exit_code)
+                    ? FromExitCode(exit_code)
+                    : NotRun(ChildOutcome::Kind::kLost, GetLastError());
+    } else {
+      outcome = NotRun(ChildOutcome::Kind::kLost,
+                       waited == WAIT_FAILED ? GetLastError() : ERROR_INVALID_HANDLE);
+    }
+    Child& child = children_[index];
+    EndedChild ended{child.id, outcome, child.background ? OutputTail(child.output.get()) : ""};
+    bool foreground = !child.background;
+    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (foreground && !AnyInForeground()) TakeConsoleInputBack();
+    return ended;
+  }
+
+  // Whether a key press waits in the console's input; the events before it
+  // that are no key press (releases, the mouse, focus) are taken away.
+  static bool KeyPending() {
+    for (;;) {
+      INPUT_RECORD record;
+      DWORD count = 0;
+      if (!PeekConsoleInputA(g_input, &record, 1, &count) || count == 0) return false;
+      if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+          !IsModifierKey(record.Event.KeyEvent.wVirtualKeyCode)) {
+        return true;
+      }
+      ReadConsoleInputA(g_input, &record, 1, &count);
+    }
   }
 
   struct Child {
@@ -707,12 +761,11 @@ class Win32Platform : public Platform {
     return ChildOutcome{kind, 0, SystemErrorText(error)};
   }
 
+  // Only the system's own code for a console interrupt is read here; what
+  // any other code means is the program's business.
   static ChildOutcome FromExitCode(DWORD code) {
     using Kind = ChildOutcome::Kind;
-    Kind kind = code == kCtrlCExit       ? Kind::kCtrlC
-                : code == kCtrlBreakExit ? Kind::kCtrlBreak
-                                         : Kind::kExited;
-    return {kind, code, ""};
+    return {code == kCtrlBreakExit ? Kind::kCtrlBreak : Kind::kExited, code, ""};
   }
 
   static void LendConsoleInput() {

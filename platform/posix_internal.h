@@ -49,6 +49,10 @@ void RemoveRunningChild(pid_t child);
 // A temporary file removed if the program is terminated while writing it.
 void SetPendingTemporaryFile(const char* path);
 bool KeyboardAvailable();
+// The terminal to wait on for keys, or -1 while no key can come.
+int KeyboardFd();
+// The terminal hung up: no key will come from it again.
+void NoteTerminalGone();
 // Takes one pending byte from the terminal, or -1.
 int ReadTerminalByte();
 // Whether more bytes arrive within a few milliseconds (the rest of an
@@ -108,7 +112,8 @@ std::string SystemErrorText(int error);
 // --- Processes (process_posix.cc) ---
 ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir,
                         bool background);
-std::optional<EndedChild> WaitForProcess(uint32_t milliseconds);
+std::optional<EndedChild> WaitForProcess(uint32_t milliseconds, bool or_key);
+bool WaitForKeyPress(uint32_t milliseconds);
 void StopProcesses();
 
 }  // namespace slidemill::posix

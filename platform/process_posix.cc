@@ -4,6 +4,7 @@
 // /dev/null for input and an unnamed temporary file for its output.
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
@@ -23,9 +24,6 @@ extern char** environ;
 namespace slidemill::posix {
 namespace {
 
-// mencoder finishes its file and exits with this when Ctrl-C reaches it.
-constexpr int kInterruptedExit = 2;
-
 // The most of a background child's output that is handed back.
 constexpr off_t kOutputKept = 64 * 1024;
 
@@ -37,6 +35,35 @@ struct Started {
 
 // The children started and not yet waited for, oldest first.
 std::vector<Started> g_started;
+
+// A byte arrives on this pipe whenever a child ends, so that one poll()
+// waits for a child and a key at once.
+int g_child_pipe[2] = {-1, -1};
+
+void NoteChildEnded(int) {
+  int saved_errno = errno;
+  char byte = 0;
+  ssize_t ignored = write(g_child_pipe[1], &byte, 1);  // a full pipe has said it already
+  (void)ignored;
+  errno = saved_errno;
+}
+
+// Sets up the pipe and its SIGCHLD handler before the first child starts.
+void WatchChildren() {
+  if (g_child_pipe[0] >= 0) return;
+  if (pipe2(g_child_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // waits then look every 50 ms
+  struct sigaction action = {};
+  action.sa_handler = NoteChildEnded;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+  sigaction(SIGCHLD, &action, nullptr);
+}
+
+void DrainChildPipe() {
+  char bytes[64];
+  while (read(g_child_pipe[0], bytes, sizeof bytes) > 0) {
+  }
+}
 
 bool AnyInForeground() {
   return std::ranges::any_of(g_started, [](const Started& child) { return !child.background; });
@@ -134,7 +161,7 @@ ChildOutcome FromWaitStatus(int status) {
     return {kind, static_cast<uint32_t>(sig), ""};
   }
   int code = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
-  return {code == kInterruptedExit ? Kind::kCtrlC : Kind::kExited, static_cast<uint32_t>(code), ""};
+  return {Kind::kExited, static_cast<uint32_t>(code), ""};
 }
 
 // Forgets a child, answering its output; the last one in the foreground
@@ -164,6 +191,7 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
   }
   ScopedFd output(background ? OutputFile() : -1);
   if (background && output.get() < 0) return {0, NotRun(ChildOutcome::Kind::kCannotStart, errno)};
+  WatchChildren();
   SpawnSetup setup;
   if (int error = setup.Prepare(dir, background, output.get())) {
     return {0, NotRun(ChildOutcome::Kind::kCannotStart, error)};
@@ -192,16 +220,15 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
   return {static_cast<ChildId>(child), {}};
 }
 
-std::optional<EndedChild> WaitForProcess(uint32_t milliseconds) {
+std::optional<EndedChild> WaitForProcess(uint32_t milliseconds, bool or_key) {
   if (g_started.empty()) return EndedChild{0, NotRun(ChildOutcome::Kind::kLost, ECHILD), ""};
   using Clock = std::chrono::steady_clock;
+  const bool forever = milliseconds == kWaitForever;
   const Clock::time_point until = Clock::now() + std::chrono::milliseconds(milliseconds);
   for (;;) {
     int status = 0;
-    // The program starts no children but these. A limited wait looks every
-    // few milliseconds.
-    bool forever = milliseconds == kWaitForever;
-    pid_t child = waitpid(-1, &status, forever ? 0 : WNOHANG);
+    // The program starts no children but these.
+    pid_t child = waitpid(-1, &status, WNOHANG);
     if (child < 0 && errno == EINTR) continue;
     if (child < 0) {
       // Nothing more can be learnt of any of them; the oldest is given up.
@@ -211,16 +238,38 @@ std::optional<EndedChild> WaitForProcess(uint32_t milliseconds) {
       return EndedChild{static_cast<ChildId>(oldest), NotRun(ChildOutcome::Kind::kLost, error),
                         output};
     }
-    if (child == 0) {
-      if (Clock::now() >= until) return std::nullopt;
-      struct timespec step = {0, 5'000'000};
-      nanosleep(&step, nullptr);
-      continue;
+    if (child > 0) {
+      if (!IsStarted(child)) continue;
+      std::string output = Forget(child);
+      return EndedChild{static_cast<ChildId>(child), FromWaitStatus(status), std::move(output)};
     }
-    if (!IsStarted(child)) continue;
-    std::string output = Forget(child);
-    return EndedChild{static_cast<ChildId>(child), FromWaitStatus(status), std::move(output)};
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+    if (!forever && left <= 0) return std::nullopt;
+    int timeout = forever ? -1 : static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+    // Without the pipe a child's end is seen at the next look.
+    if (g_child_pipe[0] < 0 && (timeout < 0 || timeout > 50)) timeout = 50;
+    struct pollfd wait[2] = {{g_child_pipe[0], POLLIN, 0}, {or_key ? KeyboardFd() : -1, POLLIN, 0}};
+    if (poll(wait, 2, timeout) < 0) continue;  // interrupted: look again
+    if ((wait[1].revents & POLLIN) != 0) return std::nullopt;
+    if ((wait[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) NoteTerminalGone();
+    if ((wait[0].revents & POLLIN) != 0) DrainChildPipe();
   }
+}
+
+bool WaitForKeyPress(uint32_t milliseconds) {
+  int fd = KeyboardFd();
+  if (fd < 0) return false;
+  struct pollfd wait = {fd, POLLIN, 0};
+  int timeout = milliseconds == kWaitForever
+                    ? -1
+                    : static_cast<int>(std::min<uint32_t>(milliseconds, INT32_MAX));
+  int ready;
+  while ((ready = poll(&wait, 1, timeout)) < 0 && errno == EINTR) {
+  }
+  if (ready <= 0) return false;
+  if ((wait.revents & POLLIN) != 0) return true;
+  NoteTerminalGone();  // hung up: no key will come
+  return false;
 }
 
 void StopProcesses() {

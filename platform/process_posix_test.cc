@@ -12,7 +12,7 @@ using namespace std::string_literals;
 TEST(ProcessTest, ChildOutcomes) {
   const std::tuple<const char*, const char*, Kind, uint32_t> cases[] = {
       {"exit 7", "/", Kind::kExited, 7},
-      {"exit 2", "/", Kind::kCtrlC, 2},
+      {"exit 2", "/", Kind::kExited, 2},
       {"kill -INT $$", "/", Kind::kCtrlC, 2},
       {"kill -QUIT $$", "/", Kind::kCtrlBreak, 3},
       {"kill -KILL $$", "/", Kind::kKilled, 9},
@@ -21,8 +21,8 @@ TEST(ProcessTest, ChildOutcomes) {
   Platform& platform = SystemPlatform();
   for (const auto& [script, dir, kind, code] : cases) {
     ChildStart start = platform.StartChild({{"sh"}, {"-c"}, {script}}, dir, false);
-    EndedChild ended =
-        start.id != 0 ? *platform.WaitForChild(kWaitForever) : EndedChild{0, start.outcome, ""};
+    EndedChild ended = start.id != 0 ? *platform.WaitForChild(kWaitForever, false)
+                                     : EndedChild{0, start.outcome, ""};
     EXPECT_EQ(
         std::tuple(ended.id, ended.outcome.kind, ended.outcome.code, ended.outcome.error.empty()),
         std::tuple(start.id, kind, code, kind != Kind::kNoDirectory))
@@ -41,12 +41,12 @@ TEST(ProcessTest, BackgroundChildren) {
       "echo out; echo err >&2; read x || echo no input; test $(ps -o pgid= -p $$) = $$";
   ChildStart quiet = platform.StartChild({{"sh"}, {"-c"}, {script}}, "/", true);
   ChildStart slow = platform.StartChild({{"sleep"}, {"30"}}, "/", true);
-  std::optional<EndedChild> first = platform.WaitForChild(kWaitForever);
+  std::optional<EndedChild> first = platform.WaitForChild(kWaitForever, false);
   EXPECT_EQ(std::tuple(first->id, first->outcome.kind, first->outcome.code, first->output),
             std::tuple(quiet.id, Kind::kExited, 0u, "out\nerr\nno input\n"s));
-  EXPECT_FALSE(platform.WaitForChild(20).has_value());
+  EXPECT_FALSE(platform.WaitForChild(20, false).has_value());
   platform.StopChildren();
-  std::optional<EndedChild> stopped = platform.WaitForChild(kWaitForever);
+  std::optional<EndedChild> stopped = platform.WaitForChild(kWaitForever, false);
   EXPECT_EQ(std::tuple(stopped->id, stopped->outcome.kind), std::tuple(slow.id, Kind::kKilled));
 }
 

@@ -24,6 +24,7 @@ volatile sig_atomic_t g_colored[2] = {0, 0};  // a colour is showing on fd 1/2
 volatile sig_atomic_t g_children[kMaxRunningChildren] = {};  // 0: a free slot
 char g_pending_file[4096];                                   // a half-written temporary file
 volatile sig_atomic_t g_pending_file_set = 0;
+bool g_tty_gone = false;  // hung up: no key can come any more
 
 constexpr char kResetColor[] = "\x1b[0m";
 
@@ -183,7 +184,11 @@ void SetPendingTemporaryFile(const char* path) {
   g_pending_file_set = 1;
 }
 
-bool KeyboardAvailable() { return g_tty_fd >= 0 && g_raw_wanted && InForeground(); }
+bool KeyboardAvailable() { return g_tty_fd >= 0 && !g_tty_gone && g_raw_wanted && InForeground(); }
+
+int KeyboardFd() { return KeyboardAvailable() ? g_tty_fd : -1; }
+
+void NoteTerminalGone() { g_tty_gone = true; }
 
 int ReadTerminalByte() {
   if (!KeyboardAvailable()) return -1;
@@ -199,7 +204,11 @@ int ReadTerminalByte() {
 bool WaitForTerminalByte(int milliseconds) {
   if (!KeyboardAvailable()) return false;
   struct pollfd wait = {g_tty_fd, POLLIN, 0};
-  return poll(&wait, 1, milliseconds) > 0 && (wait.revents & POLLIN) != 0;
+  if (poll(&wait, 1, milliseconds) <= 0) return false;
+  if ((wait.revents & POLLIN) != 0) return true;
+  // A terminal that hung up answers every poll at once: waiting on it would spin.
+  if ((wait.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) NoteTerminalGone();
+  return false;
 }
 
 void NoteColorShowing(int stream, bool showing) { g_colored[stream] = showing ? 1 : 0; }

@@ -63,12 +63,15 @@ class FakePlatform : public PlatformWrapper {
     if (started) running_.push_back({runs.size(), ended, ""});
     return {started ? runs.size() : 0, started ? ChildOutcome{} : ended};
   }
-  std::optional<EndedChild> WaitForChild(uint32_t) override {
+  // A pending key wakes a wait that asks for keys before any child ends.
+  std::optional<EndedChild> WaitForChild(uint32_t, bool or_key) override {
+    if (or_key && !keys.empty()) return std::nullopt;
     if (running_.empty()) return EndedChild{0, {ChildOutcome::Kind::kLost, 0, "none"}, ""};
     EndedChild ended = running_.front();
     running_.pop_front();
     return ended;
   }
+  bool WaitForKey(uint32_t) override { return HasKeyboard(); }
   void StopChildren() override {}
   bool ShowTitle(std::string_view) override { return false; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }

@@ -1,17 +1,20 @@
-// What ffmpeg is told: the list of a directory's photos, the filter that
-// fits each photo into the frame and burns in the title, and the command.
-// Names travel inside ffmpeg's own syntaxes, each with its own escaping.
-#ifndef SLIDEMILL_APP_FFMPEG_COMMAND_H_
-#define SLIDEMILL_APP_FFMPEG_COMMAND_H_
+// ffmpeg: the list of a directory's photos, the filter that fits each photo
+// into the frame and burns in the title, and the command. Names travel
+// inside ffmpeg's own syntaxes, each with its own escaping.
+#ifndef SLIDEMILL_APP_FFMPEG_ENCODER_H_
+#define SLIDEMILL_APP_FFMPEG_ENCODER_H_
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/encoder.h"
 #include "app/settings.h"
 #include "platform/platform.h"
 
 namespace slidemill {
+
+const Encoder& Ffmpeg();
 
 // A concat list of the photos, by their absolute paths, in the given order.
 std::string ConcatList(const std::vector<std::string>& photos);
@@ -40,4 +43,4 @@ std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
 
 }  // namespace slidemill
 
-#endif  // SLIDEMILL_APP_FFMPEG_COMMAND_H_
+#endif  // SLIDEMILL_APP_FFMPEG_ENCODER_H_

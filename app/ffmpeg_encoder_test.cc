@@ -1,4 +1,4 @@
-#include "app/ffmpeg_command.h"
+#include "app/ffmpeg_encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,11 @@
-#include "app/ffmpeg_command.h"
+#include "app/ffmpeg_encoder.h"
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 
 #include "app/command_line.h"
+#include "platform/path_rules.h"
 
 namespace slidemill {
 namespace {
@@ -49,7 +52,53 @@ std::string Utf8FromUtf16(std::string_view bytes) {
   return text;
 }
 
+// ffmpeg answers 255 when Ctrl-C or Ctrl-\ stopped it.
+constexpr uint32_t kInterruptedExit = 255;
+
+// Beside the photos, hidden, so that no later count takes it for one.
+constexpr std::string_view kListFile = ".slidemill-photos.ffconcat";
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class FfmpegEncoder : public Encoder {
+ public:
+  std::string_view name() const override { return "ffmpeg"; }
+  std::string_view log_name() const override { return "FFmpeg"; }
+  std::string_view default_video_filename() const override { return "_movie.mp4"; }
+  std::string_view default_codec() const override { return "libx264"; }
+  bool sizes_frame() const override { return true; }
+
+  // The photos reach ffmpeg through a list of their absolute paths: it
+  // reads list entries relative to the list, not to where it runs.
+  EncodePlan Plan(const Settings& settings, const EncodeRequest& request) const override {
+    std::string list_file = JoinPath(request.dir, kListFile);
+    std::vector<std::string> photos;
+    for (const std::string& name : request.photos) photos.push_back(JoinPath(request.dir, name));
+    std::string font_dir, font_name;
+    if (!request.title.empty() && !request.font.empty()) {
+      font_dir = request.font.substr(0, request.font.find_last_of(NativePathRules().split_set) + 1);
+      font_name = FontFullName(FileBytes(request.font));
+    }
+    std::string filter = FfmpegFilter(settings, request.title, font_dir, font_name);
+    return {BuildFfmpegCommand(settings, request.program, list_file, filter, request.video),
+            {{list_file, ConcatList(photos)}}};
+  }
+
+  ExitMeaning MeaningOf(uint32_t exit_code) const override {
+    if (exit_code == 0) return ExitMeaning::kSuccess;
+    return exit_code == kInterruptedExit ? ExitMeaning::kInterrupted : ExitMeaning::kFailed;
+  }
+};
+
 }  // namespace
+
+const Encoder& Ffmpeg() {
+  static const FfmpegEncoder encoder;
+  return encoder;
+}
 
 std::string ConcatList(const std::vector<std::string>& photos) {
   // Inside single quotes every byte is itself; a quote closes, is escaped

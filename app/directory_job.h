@@ -1,0 +1,111 @@
+// One photo directory's way through a run: announced, its photos found,
+// its title written, its encoder's command made; and, once the encoder has
+// ended, its outcome judged: the video put in place or the part removed,
+// and what became of it said.
+#ifndef SLIDEMILL_APP_DIRECTORY_JOB_H_
+#define SLIDEMILL_APP_DIRECTORY_JOB_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/encoder.h"
+#include "app/job_error.h"
+#include "app/output.h"
+#include "app/settings.h"
+#include "fileinfo/file.h"
+
+namespace slidemill {
+
+// The title file's text for a subtitle: one cue, shown from 0 to 99 hours,
+// with {CRLF} and the three dates of the first JPG replaced.
+std::string BuildTitleText(const std::string& subtitle, const std::string& day,
+                           const std::string& month, const std::string& year);
+
+// The last `count` lines of an encoder's output; a line redrawn with
+// carriage returns counts as what it showed last.
+std::vector<std::string> LastLines(std::string_view output, std::size_t count);
+
+// What every directory's job of a run shares.
+struct RunContext {
+  Platform& platform;
+  Output& output;
+  const Settings& settings;
+  const Encoder& encoder;
+  JobError& error;
+};
+
+// What became of a directory's encoder.
+struct Verdict {
+  bool made = false;   // the video is in place
+  std::string text;    // in the log's words
+  bool shown = false;  // a single job shows the words in red as well
+  // How it ended, its exit code read as the encoder means it: an
+  // interrupting code is Ctrl-C.
+  ChildOutcome outcome;
+};
+
+class DirectoryJob {
+ public:
+  DirectoryJob(RunContext& context, std::string dir);
+
+  enum class Prepared {
+    kNothingToDo,  // no photo, a video to pass over, or a dry run
+    kFailed,       // the encoder cannot be given what it needs: a failed video
+    kEndRun,       // an error was recorded that ends the run
+    kReady,        // the encoder can be started with `arguments()`
+  };
+  // Announces the directory and readies everything its encoder needs.
+  Prepared Prepare(cFile& file);
+
+  // Whether a run would encode the directory: it holds a JPG and its video
+  // is not to be passed over. Announces nothing.
+  bool WouldEncode();
+
+  const std::string& dir() const { return dir_; }
+  const std::vector<CommandArgument>& arguments() const { return plan_.arguments; }
+
+  // Judges the encoder's end, with the last of its output when it was kept,
+  // and writes the directory's log lines.
+  Verdict Conclude(const ChildOutcome& outcome, std::string_view output);
+  // The encoder was stopped: nothing to judge, everything it wrote goes.
+  void Abandon();
+  // Writes the log lines held so far.
+  void WriteLog() { log_.Write(); }
+
+ private:
+  // The programs and paths a directory's command is made of.
+  struct Paths {
+    std::string program, font, absolute_dir;
+    std::string video;  // as the program reaches it
+  };
+
+  // A green heading, a blank line, then the text in its colour.
+  void Block(std::string_view heading, TextColor color, std::string_view text);
+  // A failure that does not end the run: in light red, and in the log.
+  void Fail(std::string_view text);
+  // The JPGs the program counts, in the system's order: not directories,
+  // not hidden or system files.
+  std::vector<std::string> Photos();
+  Paths PathsFor();
+  // Writes the title file; false (with the error recorded) when it cannot.
+  bool WriteTitle(const std::string& photo, cFile& file);
+  // Writes the files the encoder reads; false (reported) when one cannot be.
+  bool WriteEncoderFiles();
+  void RemoveEncoderFiles();
+  std::optional<uint64_t> FileSize(const std::string& path);
+
+  RunContext& context_;
+  Platform& platform_;
+  Output& output_;
+  const Settings& settings_;
+  const std::string dir_;
+  HeldLog log_;
+  EncodePlan plan_;
+  std::string video_, part_;  // the final name, and the name written until done
+};
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_APP_DIRECTORY_JOB_H_

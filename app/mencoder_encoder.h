@@ -1,0 +1,14 @@
+// mencoder: every JPG of the directory through its "mf://" input, each
+// photo one frame, the title file given as subtitles.
+#ifndef SLIDEMILL_APP_MENCODER_ENCODER_H_
+#define SLIDEMILL_APP_MENCODER_ENCODER_H_
+
+#include "app/encoder.h"
+
+namespace slidemill {
+
+const Encoder& Mencoder();
+
+}  // namespace slidemill
+
+#endif  // SLIDEMILL_APP_MENCODER_ENCODER_H_
