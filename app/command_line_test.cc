@@ -2,82 +2,95 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 namespace slidemill {
 namespace {
 
 using Args = std::vector<std::string>;
 
+struct SplitCase {
+  std::string name;
+  std::string line;
+  bool tail_empty;
+  Args args;
+};
+
+class WindowsLineTest : public testing::TestWithParam<SplitCase> {};
+
 // Windows hands over one text: the program's name ends at its closing quote
 // or at a space or control character; the rest splits by the program's own
 // rule (spaces separate, quotes group, no escapes, "" vanishes).
-TEST(CommandLineTest, WindowsTextSplitsByTheProgramsOwnRule) {
-  struct Case {
-    const char* line;
-    bool tail_empty;
-    Args args;
-  } cases[] = {
-      {"slidemill.exe", true, {}},
-      {"slidemill.exe   ", true, {}},
-      {"", true, {}},
-      {"slidemill.exe \"\"", false, {}},
-      {"\"C:\\Program Files\\slidemill.exe\"-r", false, {"-r"}},
-      {"\"C:\\unclosed name -r", true, {}},
-      {"x.exe -dir \"\" -r", false, {"-dir", "-r"}},
-      {"x.exe  -dir \"C:\\My Photos\"  -r ", false, {"-dir", "C:\\My Photos", "-r"}},
-      {"x.exe \"a b\"c", false, {"a b", "c"}},
-      {"x.exe a\"b c\"", false, {"a\"b", "c\""}},
-      {"x.exe \"unclosed  quote", false, {"unclosed  quote"}},
-      {"x.exe\ta\tb c", false, {"\ta\tb", "c"}},
-      {"x.exe \"C:\\dir\\\" next", false, {"C:\\dir\\", "next"}},
-  };
-  for (const Case& c : cases) {
-    CommandArguments read = ReadCommandArguments(ProcessCommandLine{true, c.line, {}});
-    EXPECT_EQ(std::pair(read.tail_empty, read.args), std::pair(c.tail_empty, c.args)) << c.line;
-  }
-  // POSIX takes the shell's arguments as they are; only empty ones go.
-  CommandArguments posix = ReadCommandArguments({false, "", {"-dir", "", "a \"b\" c"}});
-  EXPECT_EQ(std::pair(posix.tail_empty, posix.args), std::pair(false, Args{"-dir", "a \"b\" c"}));
-  EXPECT_FALSE(ReadCommandArguments({false, "", {""}}).tail_empty);
+TEST_P(WindowsLineTest, Splits) {
+  CommandArguments read = ReadCommandArguments(ProcessCommandLine{true, GetParam().line, {}});
+  EXPECT_EQ(read.tail_empty, GetParam().tail_empty);
+  EXPECT_EQ(read.args, GetParam().args);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, WindowsLineTest,
+    testing::Values(
+        SplitCase{"NameAlone", "slidemill.exe", true, {}},
+        SplitCase{"EmptyPairIsATailWithoutArguments", "slidemill.exe \"\"", false, {}},
+        SplitCase{"QuotedNameEndsAtItsQuote", "\"C:\\Program Files\\s.exe\"-r", false, {"-r"}},
+        SplitCase{"EmptyPairVanishes", "x.exe -dir \"\" -r", false, {"-dir", "-r"}},
+        SplitCase{"QuotesGroup",
+                  "x.exe  -dir \"C:\\My Photos\"  -r ",
+                  false,
+                  {"-dir", "C:\\My Photos", "-r"}},
+        SplitCase{"ClosingQuoteEndsAnArgument", "x.exe \"a b\"c", false, {"a b", "c"}},
+        SplitCase{
+            "UnclosedQuoteRunsToTheEnd", "x.exe \"unclosed  quote", false, {"unclosed  quote"}},
+        SplitCase{"NoBackslashEscapes", "x.exe \"C:\\dir\\\" next", false, {"C:\\dir\\", "next"}}),
+    [](const testing::TestParamInfo<SplitCase>& param) { return param.param.name; });
+
+// POSIX takes the shell's arguments as they are; only empty ones go.
+TEST(PosixLineTest, TakesTheShellsArguments) {
+  CommandArguments read = ReadCommandArguments({false, "", {"-dir", "", "a \"b\" c"}});
+  EXPECT_EQ(read.args, (Args{"-dir", "a \"b\" c"}));
+  EXPECT_FALSE(read.tail_empty);
   EXPECT_TRUE(ReadCommandArguments(ProcessCommandLine{}).tail_empty);
 }
 
-TEST(CommandLineTest, ParseStoresRawValuesOrStopsAtTheFirstUnknown) {
-  struct Case {
-    Args args;
-    std::string RawOptions::*field;
-    const char* value;
-    const char* unknown;  // nullptr: no error
-  } cases[] = {
-      {{"-dir", "C:\\a", "-dir", "C:\\b"}, &RawOptions::Dir, "C:\\b", nullptr},
-      {{"-dir", "-r"}, &RawOptions::Recurse, "", nullptr},  // a value is a value
-      {{"-r"}, &RawOptions::Recurse, "TRUE", nullptr},
-      {{"-dir"}, &RawOptions::Dir, "", nullptr},
-      {{"-video-codec", "mjpeg -vf x"}, &RawOptions::VideoCodec, "mjpeg -vf x", nullptr},
-      {{"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"},
-      {{"-di"}, &RawOptions::Dir, "", "-di"},
-      {{"-dir=x"}, &RawOptions::Dir, "", "-dir=x"},
-      {{"photos"}, &RawOptions::Dir, "", "photos"},
-      {{"-r", "-nope", "-usage"}, &RawOptions::Recurse, "TRUE", "-nope"},
-      {{"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
-      // Habits from other tools stand for the published names, never as a value.
-      {{"-h"}, &RawOptions::Usage, "TRUE", nullptr},
-      {{"--help"}, &RawOptions::Usage, "TRUE", nullptr},
-      {{"-?"}, &RawOptions::Usage, "TRUE", nullptr},
-      {{"/?"}, &RawOptions::Usage, "TRUE", nullptr},
-      {{"--version"}, &RawOptions::Version, "TRUE", nullptr},
-      {{"--usage"}, &RawOptions::Usage, "", "--usage"},
-      {{"-dir", "-h"}, &RawOptions::Dir, "-h", nullptr},
-  };
-  for (const Case& c : cases) {
-    RawOptions raw;
-    JobError error;
-    ParseCommandLine(c.args, raw, error);
-    EXPECT_EQ(std::tuple(raw.*(c.field), error.Code, error.Info),
-              std::tuple(c.value, c.unknown ? 2 : 0, c.unknown ? c.unknown : ""))
-        << c.args[0];
-  }
+struct ParseCase {
+  std::string name;
+  Args args;
+  std::string RawOptions::*field;
+  std::string value;
+  std::string unknown = "";  // the argument reported; "": no error
+};
+
+class ParseTest : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTest, StoresRawValuesOrStopsAtTheFirstUnknown) {
+  RawOptions raw;
+  JobError error;
+  ParseCommandLine(GetParam().args, raw, error);
+  EXPECT_EQ(raw.*(GetParam().field), GetParam().value);
+  EXPECT_EQ(error.Info, GetParam().unknown);
+  EXPECT_EQ(error.Code, GetParam().unknown.empty() ? 0 : kErrorInvalidArgument);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, ParseTest,
+    testing::Values(
+        ParseCase{"LastOneWins", {"-dir", "C:\\a", "-dir", "C:\\b"}, &RawOptions::Dir, "C:\\b"},
+        ParseCase{"AValueIsAValue", {"-dir", "-r"}, &RawOptions::Recurse, ""},
+        ParseCase{"NoValueIsNotGiven", {"-dir"}, &RawOptions::Dir, ""},
+        ParseCase{"CaseMatters", {"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"},
+        ParseCase{"NoPositionalArguments", {"photos"}, &RawOptions::Dir, "", "photos"},
+        ParseCase{"StopsAtTheUnknown", {"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
+        // Habits from other tools stand for the published names, never as a value.
+        ParseCase{"DashH", {"-h"}, &RawOptions::Usage, "TRUE"},
+        ParseCase{"DoubleDashVersion", {"--version"}, &RawOptions::Version, "TRUE"},
+        ParseCase{"OnlyTheseHabits", {"--usage"}, &RawOptions::Usage, "", "--usage"},
+        ParseCase{"HabitAsAValue", {"-dir", "-h"}, &RawOptions::Dir, "-h"}),
+    [](const testing::TestParamInfo<ParseCase>& param) { return param.param.name; });
+
+TEST(EncoderPathParseTest, KeptByEncoder) {
+  RawOptions raw;
+  JobError error;
+  ParseCommandLine({"-ffmpeg-path", "/x/ff", "-mencoder-path", "/x/me"}, raw, error);
+  EXPECT_EQ(raw.EncoderPaths["ffmpeg"], "/x/ff");
+  EXPECT_EQ(raw.EncoderPaths["mencoder"], "/x/me");
 }
 
 }  // namespace

@@ -63,6 +63,56 @@ std::string FileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The filter chain: upright (ffmpeg turns photos by their orientation on its
+// own), scaled into the frame keeping proportions, centred on black, then the
+// title file burnt in when `title` is not empty. `font_dir` and `font_name`
+// choose the title's font when not empty.
+std::string FfmpegFilter(const Settings& settings, const std::string& title,
+                         const std::string& font_dir, const std::string& font_name) {
+  std::string size =
+      std::to_string(settings.VideoWidth) + ":" + std::to_string(settings.VideoHeight);
+  std::string filter = "scale=" + size + ":force_original_aspect_ratio=decrease,pad=" + size +
+                       ":(ow-iw)/2:(oh-ih)/2:black,setsar=1";
+  if (title.empty()) return filter;
+  // Titles are drawn on a 288-line script canvas, so the percentage of the
+  // frame's height is that many hundredths of 288.
+  int64_t hundredths = int64_t{settings.SubtitleFontSize} * 288;
+  std::string decimals = std::to_string(hundredths % 100);
+  std::string style = "Fontsize=" + std::to_string(hundredths / 100) + "." +
+                      (decimals.size() < 2 ? "0" : "") + decimals + ",Alignment=2";
+  filter += ",subtitles=filename=" + EscapeFilterValue(title);
+  if (!font_dir.empty()) filter += ":fontsdir=" + EscapeFilterValue(font_dir);
+  if (!font_name.empty()) style = "FontName=" + font_name + "," + style;
+  return filter + ":force_style=" + EscapeFilterValue(style);
+}
+
+// The whole command: quiet but for errors and the progress line, each photo
+// one frame at the set rate, the video overwritten as mencoder would.
+std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
+                                                const std::string& encoder,
+                                                const std::string& list_file,
+                                                const std::string& filter,
+                                                const std::string& video) {
+  std::string fps = std::to_string(settings.VideoFramesPerSecond);
+  std::vector<CommandArgument> command = {{encoder},     {"-hide_banner"},
+                                          {"-loglevel"}, {"error"},
+                                          {"-stats"},    {"-y"},
+                                          {"-r"},        {fps},
+                                          {"-f"},        {"concat"},
+                                          {"-safe"},     {"0"},
+                                          {"-i"},        {"file:" + list_file, true},
+                                          {"-vf"},       {filter, true},
+                                          {"-c:v"}};
+  // What the user typed as the codec splits as written, as for mencoder.
+  for (std::string& part : SplitArguments(settings.VideoCodec))
+    command.push_back({std::move(part)});
+  // Without the common pixel format some players show nothing.
+  if (settings.VideoCodec == "libx264") command.insert(command.end(), {{"-pix_fmt"}, {"yuv420p"}});
+  // "file:" keeps a name beginning with '-' or holding ':' a file name.
+  command.push_back({"file:" + video, true});
+  return command;
+}
+
 class FfmpegEncoder : public Encoder {
  public:
   std::string_view name() const override { return "ffmpeg"; }
@@ -142,50 +192,6 @@ std::string FontFullName(std::string_view font) {
     return mac;
   }
   return "";
-}
-
-std::string FfmpegFilter(const Settings& settings, const std::string& title,
-                         const std::string& font_dir, const std::string& font_name) {
-  std::string size =
-      std::to_string(settings.VideoWidth) + ":" + std::to_string(settings.VideoHeight);
-  std::string filter = "scale=" + size + ":force_original_aspect_ratio=decrease,pad=" + size +
-                       ":(ow-iw)/2:(oh-ih)/2:black,setsar=1";
-  if (title.empty()) return filter;
-  // Titles are drawn on a 288-line script canvas, so the percentage of the
-  // frame's height is that many hundredths of 288.
-  int64_t hundredths = int64_t{settings.SubtitleFontSize} * 288;
-  std::string decimals = std::to_string(hundredths % 100);
-  std::string style = "Fontsize=" + std::to_string(hundredths / 100) + "." +
-                      (decimals.size() < 2 ? "0" : "") + decimals + ",Alignment=2";
-  filter += ",subtitles=filename=" + EscapeFilterValue(title);
-  if (!font_dir.empty()) filter += ":fontsdir=" + EscapeFilterValue(font_dir);
-  if (!font_name.empty()) style = "FontName=" + font_name + "," + style;
-  return filter + ":force_style=" + EscapeFilterValue(style);
-}
-
-std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
-                                                const std::string& encoder,
-                                                const std::string& list_file,
-                                                const std::string& filter,
-                                                const std::string& video) {
-  std::string fps = std::to_string(settings.VideoFramesPerSecond);
-  std::vector<CommandArgument> command = {{encoder},     {"-hide_banner"},
-                                          {"-loglevel"}, {"error"},
-                                          {"-stats"},    {"-y"},
-                                          {"-r"},        {fps},
-                                          {"-f"},        {"concat"},
-                                          {"-safe"},     {"0"},
-                                          {"-i"},        {"file:" + list_file, true},
-                                          {"-vf"},       {filter, true},
-                                          {"-c:v"}};
-  // What the user typed as the codec splits as written, as for mencoder.
-  for (std::string& part : SplitArguments(settings.VideoCodec))
-    command.push_back({std::move(part)});
-  // Without the common pixel format some players show nothing.
-  if (settings.VideoCodec == "libx264") command.insert(command.end(), {{"-pix_fmt"}, {"yuv420p"}});
-  // "file:" keeps a name beginning with '-' or holding ':' a file name.
-  command.push_back({"file:" + video, true});
-  return command;
 }
 
 }  // namespace slidemill

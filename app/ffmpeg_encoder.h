@@ -26,21 +26,6 @@ std::string EscapeFilterValue(std::string_view value);
 // renderer looks fonts up; "" when the bytes carry none.
 std::string FontFullName(std::string_view font);
 
-// The filter chain: upright (ffmpeg turns photos by their orientation on its
-// own), scaled into the frame keeping proportions, centred on black, then the
-// title file burnt in when `title` is not empty. `font_dir` and `font_name`
-// choose the title's font when not empty.
-std::string FfmpegFilter(const Settings& settings, const std::string& title,
-                         const std::string& font_dir, const std::string& font_name);
-
-// The whole command: quiet but for errors and the progress line, each photo
-// one frame at the set rate, the video overwritten as mencoder would.
-std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
-                                                const std::string& encoder,
-                                                const std::string& list_file,
-                                                const std::string& filter,
-                                                const std::string& video);
-
 }  // namespace slidemill
 
 #endif  // SLIDEMILL_APP_FFMPEG_ENCODER_H_

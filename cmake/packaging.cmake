@@ -44,7 +44,7 @@ else()
   install(FILES ${CMAKE_SOURCE_DIR}/slidemill.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
-  install(FILES ${CMAKE_SOURCE_DIR}/scripts/slidemill-completion.bash
+  install(FILES ${CMAKE_BINARY_DIR}/slidemill-completion
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME slidemill)
 
   # Debian names a package's licence in share/doc/<package>/copyright.

@@ -20,11 +20,15 @@ scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DSLIDEMILL_FUZZ=ON \
   -DSLIDEMILL_SANITIZE=ON -DSLIDEMILL_TESTS=OFF -DSLIDEMILL_BENCH=OFF >/dev/null
 cmake --build build-fuzz
+# The command line's dictionary: its own bytes and the option names the
+# build made from the table of options.
+cat app/command_line_fuzz.dict build-fuzz/slidemill-dictionary >build-fuzz/command_line_fuzz.dict
 
 for source in */*_fuzz.cc; do
   name=$(basename "$source" .cc)
   corpus="$(dirname "$source")/fuzz_corpus/$name"
   dict="$(dirname "$source")/$name.dict"
+  [ -f "build-fuzz/$name.dict" ] && dict="build-fuzz/$name.dict"
   if [ -n "$runs" ]; then
     # libFuzzer adds what it finds to the corpus directory: give it a copy.
     work=$(mktemp -d)

@@ -2,7 +2,7 @@
 # The bash completion offers every option that build/slidemill -usage lists,
 # so a new option cannot be left out, and completes the values it knows.
 source "$(dirname "$0")/shell_checks.sh"
-source "$root/scripts/slidemill-completion.bash"
+source "$root/build/slidemill-completion"
 mkdir "$s/photos" && touch "$s/photo.log"
 # offered WORDS...: what completing the last word offers, sorted, one line.
 offered() {

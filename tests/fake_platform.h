@@ -25,7 +25,8 @@ class FakePlatform : public PlatformWrapper {
   std::deque<std::string> keys;
   bool has_keyboard = true;
   // Children started, as shown and where, and what becomes of each in turn
-  // (exited with 0 when none is scripted). They end in the order started.
+  // (exited with 0 when none is scripted). They end in the order started,
+  // each only once a wait is willing to take time.
   struct Run {
     std::string command_line, dir;
   };
@@ -64,8 +65,8 @@ class FakePlatform : public PlatformWrapper {
     return {started ? runs.size() : 0, started ? ChildOutcome{} : ended};
   }
   // A pending key wakes a wait that asks for keys before any child ends.
-  std::optional<EndedChild> WaitForChild(uint32_t, bool or_key) override {
-    if (or_key && !keys.empty()) return std::nullopt;
+  std::optional<EndedChild> WaitForChild(uint32_t milliseconds, bool or_key) override {
+    if (milliseconds == 0 || (or_key && !keys.empty())) return std::nullopt;
     if (running_.empty()) return EndedChild{0, {ChildOutcome::Kind::kLost, 0, "none"}, ""};
     EndedChild ended = running_.front();
     running_.pop_front();

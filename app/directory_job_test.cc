@@ -1,0 +1,55 @@
+#include "app/directory_job.h"
+
+#include <gtest/gtest.h>
+
+#include "app/command_template.h"
+
+namespace slidemill {
+namespace {
+
+// One cue shown from 0 to 99 hours; each placeholder replaced once, in its
+// order, case mattering.
+TEST(TitleTextTest, OneCueWithEachPlaceholderReplacedOnce) {
+  EXPECT_EQ(
+      BuildTitleText("{MonthModified}/{DayModified}/{YearModified}{CRLF}{DayModified}{Dir}"
+                     "{crlf}{YearModified",
+                     "{CRLF}", "6", "2009"),
+      "1\r\n00:00:00,000 --> 99:00:00,000\r\n6/{CRLF}/2009\r\n{CRLF}{Dir}{crlf}{YearModified");
+}
+
+// A placeholder in -video-filename that comes later is filled, one that
+// came earlier is not, and the directory is never split or searched.
+TEST(VideoNameTest, LaterPlaceholdersFilled) {
+  Settings s;
+  s.VideoCodec = "{0} {Dir}";
+  EXPECT_EQ(VideoName("{Dir}.{VideoCodec}", s, {"enc", "", false, "", "/p/{VideoCodec} d"}),
+            "/p/{VideoCodec} d.{0} /p/{VideoCodec} d");
+}
+
+struct PartCase {
+  std::string name, video, part;
+};
+
+class PartNameTest : public testing::TestWithParam<PartCase> {};
+
+// Beside the video, with its extension, which only the last name can hold.
+TEST_P(PartNameTest, KeepsTheExtension) { EXPECT_EQ(PartName(GetParam().video), GetParam().part); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, PartNameTest,
+    testing::Values(PartCase{"Plain", "_movie.avi", "_movie.slidemill-part.avi"},
+                    PartCase{"NamedAfterTheDirectory", "{Dir}.mp4", "{Dir}.slidemill-part.mp4"},
+                    PartCase{"DotInAPlaceholdersValue", "{Dir}", "{Dir}.slidemill-part"},
+                    PartCase{"DotInAFolder", "a.d/movie", "a.d/movie.slidemill-part"},
+                    PartCase{"NoExtension", "movie", "movie.slidemill-part"}),
+    [](const testing::TestParamInfo<PartCase>& param) { return param.param.name; });
+
+// A line redrawn with carriage returns counts as what it showed last.
+TEST(LastLinesTest, RedrawnLinesShowTheirLastState) {
+  EXPECT_EQ(LastLines("one\ntwo\n10%\r20%\r\nthree", 3),
+            (std::vector<std::string>{"two", "20%", "three"}));
+  EXPECT_EQ(LastLines("", 20), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace slidemill

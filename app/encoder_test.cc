@@ -1,0 +1,147 @@
+#include "app/encoder.h"
+
+#include <gtest/gtest.h>
+
+#include "app/ffmpeg_encoder.h"
+#include "app/mencoder_encoder.h"
+#include "platform/path_rules.h"
+
+namespace slidemill {
+namespace {
+
+struct ExitCase {
+  std::string name;
+  const Encoder* encoder;
+  uint32_t code;
+  ExitMeaning meaning;
+};
+
+class ExitCodeTest : public testing::TestWithParam<ExitCase> {};
+
+// What each encoder means by its exit codes: mencoder answers 2 to Ctrl-C,
+// ffmpeg 255, and for ffmpeg 2 is an ordinary error.
+TEST_P(ExitCodeTest, Means) {
+  EXPECT_EQ(GetParam().encoder->MeaningOf(GetParam().code), GetParam().meaning);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encoders, ExitCodeTest,
+    testing::Values(ExitCase{"MencoderZeroIsSuccess", &Mencoder(), 0, ExitMeaning::kSuccess},
+                    ExitCase{"MencoderTwoIsCtrlC", &Mencoder(), 2, ExitMeaning::kInterrupted},
+                    ExitCase{"MencoderOneFailed", &Mencoder(), 1, ExitMeaning::kFailed},
+                    ExitCase{"Mencoder255Failed", &Mencoder(), 255, ExitMeaning::kFailed},
+                    ExitCase{"FfmpegZeroIsSuccess", &Ffmpeg(), 0, ExitMeaning::kSuccess},
+                    ExitCase{"Ffmpeg255IsCtrlC", &Ffmpeg(), 255, ExitMeaning::kInterrupted},
+                    ExitCase{"FfmpegTwoFailed", &Ffmpeg(), 2, ExitMeaning::kFailed},
+                    ExitCase{"FfmpegOneFailed", &Ffmpeg(), 1, ExitMeaning::kFailed}),
+    [](const testing::TestParamInfo<ExitCase>& param) { return param.param.name; });
+
+std::vector<std::string> Texts(const std::vector<CommandArgument>& arguments) {
+  std::vector<std::string> texts;
+  for (const CommandArgument& argument : arguments) texts.push_back(argument.text);
+  return texts;
+}
+
+Settings Defaults() {
+  Settings s;
+  s.SRTFilename = "_title.srt", s.SubtitleFontSize = 16, s.VideoFramesPerSecond = 25;
+  s.VideoWidth = 1920, s.VideoHeight = 1080;
+  return s;
+}
+
+const std::string kDir = "/p/a \"b\" & c";
+const std::string kInput =
+    NativePathRules().names_ignore_case ? "mf://*.jpg" : "mf://*.[jJ][pP][gG]";
+
+TEST(MencoderTest, PlainCommandSplitsTheSettingsAsTyped) {
+  Settings s = Defaults();
+  s.VideoCodec = "mjpeg -vf s";
+  EncodePlan plan = Mencoder().Plan(s, {"enc", kDir, "v.avi", "", "", {"a.jpg"}});
+  EXPECT_EQ(Texts(plan.arguments),
+            (std::vector<std::string>{"enc", kInput, "-o", "v.avi", "-mf", "fps=25", "-ovc", "lavc",
+                                      "-lavcopts", "vcodec=mjpeg", "-vf", "s"}));
+  EXPECT_TRUE(plan.files.empty());
+}
+
+// Paths are whole arguments, an empty font among them; the one-line form
+// is the template's text.
+TEST(MencoderTest, TitledCommandKeepsPathsWhole) {
+  Settings s = Defaults();
+  s.VideoCodec = "mjpeg", s.SubtitleText = "Hi";
+  EncodePlan plan = Mencoder().Plan(s, {"enc", kDir, kDir + ".avi", kDir + "/t.srt", "", {}});
+  EXPECT_EQ(JoinCommandLine(plan.arguments),
+            "enc \"" + kInput + "\" -o \"" + kDir +
+                ".avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font \"\" -sub "
+                "\"_title.srt\" -subalign 2 -subfont-autoscale 0 -subfont-text-scale 16");
+  EXPECT_EQ(plan.arguments[3].text, kDir + ".avi");
+  EXPECT_EQ(plan.arguments[11].text, "");
+}
+
+// The whole command, and the list of photos it reads in the order given.
+TEST(FfmpegTest, CommandAndListOfPhotos) {
+  Settings s = Defaults();
+  s.VideoCodec = "libx264";
+  EncodePlan plan = Ffmpeg().Plan(s, {"ff", "/p/d", "v.mp4", "", "", {"b.jpg", "a.jpg"}});
+  std::string list = JoinPath("/p/d", ".slidemill-photos.ffconcat");
+  EXPECT_EQ(Texts(plan.arguments),
+            (std::vector<std::string>{
+                "ff",
+                "-hide_banner",
+                "-loglevel",
+                "error",
+                "-stats",
+                "-y",
+                "-r",
+                "25",
+                "-f",
+                "concat",
+                "-safe",
+                "0",
+                "-i",
+                "file:" + list,
+                "-vf",
+                "scale=1920:1080:force_original_aspect_ratio=decrease,pad=1920:1080:(ow-iw)/"
+                "2:(oh-ih)/2:black,setsar=1",
+                "-c:v",
+                "libx264",
+                "-pix_fmt",
+                "yuv420p",
+                "file:v.mp4"}));
+  ASSERT_EQ(plan.files.size(), 1u);
+  EXPECT_EQ(plan.files[0].path, list);
+  EXPECT_EQ(plan.files[0].bytes,
+            ConcatList({JoinPath("/p/d", "b.jpg"), JoinPath("/p/d", "a.jpg")}));
+}
+
+// Every byte that ffmpeg's list and filter syntaxes read as their own.
+TEST(FfmpegTest, NamesSurviveTheListAndTheFilter) {
+  EXPECT_EQ(ConcatList({"/d/it's [a]; b,c:d\\e \"q\".jpg"}),
+            "ffconcat version 1.0\nfile 'file:/d/it'\\''s [a]; b,c:d\\e \"q\".jpg'\n");
+  // Once for the filter's options (\ ' : blanks), then for the chain (\ ' [ ] , ; blanks).
+  EXPECT_EQ(EscapeFilterValue(" it's [a]; b,c:d\\e"), R"(\\\ it\\\'s\\\ \[a\]\;\\\ b\,c\\:d\\\\e)");
+}
+
+// A font whose only table is a name table holding `name` as its full name
+// for Windows in US English.
+std::string FontNamed(const std::string& name) {
+  auto u16 = [](std::size_t v) {
+    return std::string{static_cast<char>(v >> 8), static_cast<char>(v)};
+  };
+  std::string utf16;
+  for (char c : name) utf16 += {'\0', c};
+  std::string font = u16(1) + u16(0) + u16(1) + std::string(6, '\0') + "name" +
+                     std::string(4, '\0') + u16(0) + u16(28) + std::string(4, '\0');
+  return font + u16(0) + u16(1) + u16(18) + u16(3) + u16(1) + u16(0x409) + u16(4) +
+         u16(utf16.size()) + u16(0) + utf16;
+}
+
+TEST(FfmpegTest, FontNameReadFromItsTable) {
+  EXPECT_EQ(FontFullName(FontNamed("Test Sans")), "Test Sans");
+}
+
+TEST(FfmpegTest, FontCutShortHasNoName) {
+  EXPECT_EQ(FontFullName(FontNamed("Test Sans").substr(0, 50)), "");
+}
+
+}  // namespace
+}  // namespace slidemill
