@@ -207,27 +207,22 @@ TEST_F(FileIteratorTest, LinkBackToAnAncestorIsNotFollowed) {
   EXPECT_EQ(Walk(), (Paths{"L", "L/A", "L/A/toB", "L/B"}));
 }
 
-// NEWSESSION empties the queue and keeps the properties and the last break
-// key; INIT also brings back the defaults, which a new iterator has.
+// NEWSESSION empties the queue and keeps the properties; INIT also brings
+// back their defaults, which a new iterator has.
 TEST_F(FileIteratorTest, NewSessionKeepsThePropertiesInitResetsThem) {
-  it_.BREAKHANDLER(1);
-  it_.BREAKKEYS(7);  // any value is kept
   it_.SLOPE(It::SLOPE_GRADUAL());
   it_.FILTER_DIR("d");
   it_.ADDDIR("R");
-  Press({kCtrlC});
   NextDir();
   it_.NEWSESSION();
   EXPECT_EQ(it_.STATE(), It::STATE_READY());
-  EXPECT_EQ(it_.BREAKKEYS(), 7);
-  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_CTRL_C());
+  EXPECT_EQ(it_.SLOPE(), It::SLOPE_GRADUAL());
   it_.FILTER_DIR("e");  // ready for filters again
   EXPECT_EQ(it_.FILTER_DIR(), "e");
   it_.INIT();
-  EXPECT_EQ(it_.BREAKHANDLER(), 0);
-  EXPECT_EQ(it_.BREAKKEYS(), It::BREAKKEYS_CTRL_C() + It::BREAKKEYS_ALT_F4());
   EXPECT_EQ(it_.SLOPE(), It::SLOPE_STEEP());
   EXPECT_EQ(it_.FILTER_DIR(), "");
+  EXPECT_EQ(it_.BREAKKEYS(), It::BREAKKEYS_CTRL_C() + It::BREAKKEYS_ALT_F4());
 }
 
 TEST_F(FileIteratorTest, BadArgumentsAreRefusedByName) {
@@ -274,40 +269,44 @@ class BreakKeyTest : public FileIteratorTest {
     it_.BREAKKEYS(It::BREAKKEYS_CTRL_C());
     it_.ADDDIR("R");
   }
+  // Presses the keys, then moves to the next directory: what the move answered.
+  std::string MoveAfter(const Paths& keys) {
+    Press(keys);
+    return NextDir();
+  }
 };
 
-struct BreakCase {
-  std::string name;
-  int32_t handler, enabled;
-  Paths pressed;
-  int32_t stopped_by;  // BREAKKEY_LAST
-  Paths left;          // still pending
-};
-
-void PrintTo(const BreakCase& c, std::ostream* os) { *os << c.name; }
-
-class BreakCaseTest : public BreakKeyTest, public testing::WithParamInterface<BreakCase> {};
-
-TEST_P(BreakCaseTest, FirstMove) {
-  const BreakCase& c = GetParam();
-  it_.BREAKHANDLER(c.handler);
-  it_.BREAKKEYS(c.enabled);
-  Press(c.pressed);
-  EXPECT_EQ(NextDir(), c.stopped_by ? "" : "R");
-  EXPECT_EQ(it_.BREAKKEY_LAST(), c.stopped_by);
-  EXPECT_EQ(it_.ERRCODE(), c.stopped_by ? It::ERR_BREAKKEYPRESSED() : 0);
-  EXPECT_EQ(PendingKeys(), c.left);
+TEST_F(BreakKeyTest, KeysAreNotReadWithoutTheHandler) {
+  it_.BREAKHANDLER(0);
+  EXPECT_EQ(MoveAfter({kCtrlC}), "R");
+  EXPECT_EQ(PendingKeys(), Paths{kCtrlC});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FileIterator, BreakCaseTest,
-    testing::Values(BreakCase{"KeysAreNotReadWithoutTheHandler", 0, 3, {kCtrlC}, 0, {kCtrlC}},
-                    BreakCase{"CtrlCStopsAndLeavesWhatFollows", 1, 1, {"a", kCtrlC, "b"}, 1, {"b"}},
-                    BreakCase{"KeyNotEnabledIsTakenAndIgnored", 1, 1, {kF4}, 0, {}},
-                    BreakCase{"FirstEnabledKeyWins", 1, 3, {kF4, kCtrlC}, 2, {kCtrlC}},
-                    BreakCase{
-                        "WithNoKeyEnabledEveryPressIsTaken", 1, 0, {kCtrlC, "a", kF4}, 0, {}}),
-    [](const testing::TestParamInfo<BreakCase>& param) { return param.param.name; });
+TEST_F(BreakKeyTest, CtrlCStopsTheMoveAndLeavesWhatFollows) {
+  EXPECT_EQ(MoveAfter({"a", kCtrlC, "b"}), "");
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_BREAKKEYPRESSED());
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_CTRL_C());
+  EXPECT_EQ(PendingKeys(), Paths{"b"});
+}
+
+TEST_F(BreakKeyTest, KeyNotEnabledIsTakenAndIgnored) {
+  EXPECT_EQ(MoveAfter({kF4}), "R");
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_NONE());
+  EXPECT_EQ(PendingKeys(), Paths{});
+}
+
+TEST_F(BreakKeyTest, FirstEnabledKeyWins) {
+  it_.BREAKKEYS(It::BREAKKEYS_CTRL_C() + It::BREAKKEYS_ALT_F4());
+  EXPECT_EQ(MoveAfter({kF4, kCtrlC}), "");
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_ALT_F4());
+  EXPECT_EQ(PendingKeys(), Paths{kCtrlC});
+}
+
+TEST_F(BreakKeyTest, WithNoKeyEnabledEveryPressIsTaken) {
+  it_.BREAKKEYS(It::BREAKKEYS_NONE());
+  EXPECT_EQ(MoveAfter({kCtrlC, "a", kF4}), "R");
+  EXPECT_EQ(PendingKeys(), Paths{});
+}
 
 TEST_F(BreakKeyTest, BreakStopsTheRestOfACountAndTheNextMoveGoesOn) {
   Press({kNoKey, kCtrlC});

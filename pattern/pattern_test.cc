@@ -92,7 +92,6 @@ TEST(PatternTest, Anchors) {
           {"^a", "b\na", 3, 1},
           {"^a", "ba", 2, 1, 2},  // the search start counts
           {"^", "abc"},           // no match of length 0
-
           {"c$", "abc", 3, 1},
           {"c$", "abc\r\n", 3, 1},
           {"c$", "abc\n"},
@@ -150,10 +149,8 @@ TEST(PatternTest, ChoiceIsBetweenSingleAtomsAndStands) {
           {"a|\\", "a", 1, 1},
           {"a*|b", "b"},  // a* matches nothing, and that choice stands
           {"a|b*", "bbb", 1, 3},
-          {"a*|xa", "aaa"},  // the chosen a* gives nothing back
-
+          {"a*|xa", "aaa"},           // the chosen a* gives nothing back
           {"(a*a)|xb", "aab", 1, 3},  // inside a group it does
-
           // Reached again with a? left out, a* must end where it did before.
           {"a?(a*)|(x)ab", "ab"},
           {"a?(a*)|(x)ab", "aaab"},
