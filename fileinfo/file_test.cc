@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/fake_platform.h"
+#include <cstdlib>
+
 #include "tests/test_support.h"
 
 namespace slidemill {
@@ -10,103 +11,121 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(FileTest, ErrorStateFollowsEveryMember) {
-  test::ScratchDir scratch;
-  const std::string present = scratch.WriteFile("a.jpg").string(), gone = "no-such.jpg";
-  DirData record;
-  cFile f;
-  // What one member answered, then the error code and info, and whether the
-  // object holds a file.
-  auto after = [&](const std::string& answer) {
-    EXPECT_EQ(f.ERR_IS() + f.ERRMSG().empty(), f.ERRCODE() == 0 ? 1 : -1);
-    return answer + " " + std::to_string(f.ERRCODE()) + ":" + f.ERRINFO() + " " +
-           std::to_string(f.FILE_ISVALID());
-  };
-  EXPECT_EQ(after(""), " 0: 0");  // a new object is empty and clean
-  EXPECT_EQ(after(f.PATH()), " 1: 0");
-  EXPECT_EQ(after((f.FILE(gone), "")), " 1:no-such.jpg 0");
-  EXPECT_EQ(after(f.YEAR(2, 0) + f.PATH()), " 1:no-such.jpg 0");
-  EXPECT_EQ(after(std::to_string(f.SIZE())), "-1 1:no-such.jpg 0");
-  EXPECT_EQ(after(f.FILE_DD() ? "record" : ""), "record 1:no-such.jpg 0");
-  EXPECT_EQ(after((f.NEW(present), "")), " 0: 1");
-  EXPECT_EQ(after(f.YEAR(0, 0)), " 2:WhichDate 1");
-  EXPECT_EQ(after(f.MINUTE(4, 9)), " 2:WhichDate 1");  // both bad: WhichDate first
-  EXPECT_EQ(after(f.MINUTE(2, 3)), " 2:ReturnFormat 1");
-  EXPECT_EQ(after(f.SECOND(2, -1)), " 2:ReturnFormat 1");
-  EXPECT_EQ(after(f.YEAR(1, 3)), " 2:ReturnFormat 1");
-  EXPECT_EQ(after(f.DAY(2, 0).empty() ? "" : "day"), "day 0: 1");
-  EXPECT_EQ(after((f.FILE_SETBY_DD(nullptr, "x"), "")), " 2:PDirData 1");
-  EXPECT_EQ(after(f.PATH().empty() ? "" : "path"), "path 0: 1");
-  EXPECT_EQ(after((f.FILE(gone), f.NAME())), " 1:no-such.jpg 0");
-  EXPECT_EQ(after((f.FILE_SETBY_DD(&record, "C:\\x\\y.jpg"), "")), " 0: 1");
+TEST(FileTest, NewObjectHoldsNothing) {
+  cFile file;
+  EXPECT_EQ(file.ERR_IS(), 0);
+  EXPECT_EQ(file.PATH(), "");
+  EXPECT_EQ(file.ERR_IS(), -1);
+  EXPECT_EQ(file.ERRMSG(), "File Not Found");
+  EXPECT_EQ(file.ERRINFO(), "");  // the path it was given
 }
 
-// Only the literal lookup: what a pattern would find is left out.
-class LiteralOnly : public test::FakePlatform {
-  bool FindAll(const std::string&, const std::string&, std::vector<FileEntry>*) override {
-    return false;
-  }
+class FileOnDiskTest : public testing::Test {
+ protected:
+  test::ScratchDir scratch_;
+  const fs::path jpg_ = scratch_.WriteFile("trip.2019/img01.jpg", "data");
+  cFile file_;
 };
 
-TEST(FileTest, PartsSizeDatesAndPatternsOfRealFiles) {
-  test::ScratchDir scratch;
-  fs::path jpg = scratch.WriteFile("trip.2019/img01.jpg", "data");
-  test::SetModified(jpg, "2009-03-05");
-  test::SetModified(scratch.WriteFile("b.JPG"), "2009-06-05");
-  scratch.WriteFile("notes.txt");
-  cFile file;
-  file.FILE(jpg.string());
-  EXPECT_EQ(file.PATH() + "|" + file.DIR() + "|" + file.TITLE() + "|" + file.EXT() + "|" +
-                file.NAME() + "|" + file.FILE_DD()->name + "|" + std::to_string(file.SIZE()),
-            jpg.string() + "|" + jpg.parent_path().string() + "|img01|jpg|img01.jpg|img01.jpg|4");
-  std::vector<std::string> parts = {file.DAY(2, 0),    file.MONTH(2, 0),
-                                    file.YEAR(2, 0),   file.YEAR(2, 1),
-                                    file.MONTH(2, 2),  file.MONTH(2, 3),
-                                    file.MONTH(2, 4),  file.DAY(2, 2),
-                                    file.DAY(2, 3),    file.DAY(2, 4),
-                                    file.MINUTE(2, 0), file.MINUTE(2, 2),
-                                    file.SECOND(2, 2), file.MERIDIAN(2, 0).substr(1)};
-  EXPECT_EQ(parts, (std::vector<std::string>{"5", "3", "2009", "09", "03", "Mar", "March", "05",
-                                             "Thu", "Thursday", "0", "00", "00", "M"}));
-  // The lists were made when the file was set; a later change is not seen.
-  test::SetModified(jpg, "2010-04-06");
-  std::string before = file.YEAR(2, 0);
-  file.FILE(jpg.string());
-  EXPECT_EQ(before + file.YEAR(2, 0), "20092010");
-  std::error_code error;
-  fs::resize_file(jpg, 5000000000ULL, error);  // sparse: no real space used
-  file.FILE(jpg.string());
-  EXPECT_EQ(file.SIZE(), error ? 4 : 5000000000LL);
-  file.FILE(jpg.parent_path().string());  // a directory is found as well
-  EXPECT_EQ(file.FILE_ISVALID(), 1);
-  // A pattern in the last part that names nothing finds its first match, in
-  // any letter case, but the text stays as given.
-  file.FILE((scratch.path() / "*.jpg").string());
-  EXPECT_EQ(file.NAME() + "|" + file.TITLE() + "|" + file.FILE_DD()->name + "|" + file.YEAR(2, 0),
-            "*.jpg|*|b.JPG|2009");
-  file.FILE((scratch.path() / "*.png").string());
-  EXPECT_EQ(file.ERRCODE(), 1);
-  // A name that holds * or ? itself is found as itself (where a name may).
-  LiteralOnly literal_only;
-  cFile literal(literal_only);
-  for (const char* name : {"a*.jpg", "b?.jpg"}) {
-    if (!fs::exists(scratch.WriteFile(name))) continue;
-    literal.FILE((scratch.path() / name).string());
-    EXPECT_EQ(literal.FILE_DD()->name, std::string(name));
-  }
+TEST_F(FileOnDiskTest, MissingFileLeavesNothingToAnswer) {
+  file_.FILE(jpg_.string());
+  file_.FILE("no-such.jpg");
+  EXPECT_EQ(file_.FILE_ISVALID(), 0);
+  EXPECT_EQ(file_.ERRCODE(), cFile::ERR_FILENOTFOUND());
+  EXPECT_EQ(file_.ERRINFO(), "no-such.jpg");
+  EXPECT_EQ(file_.NAME(), "");
+  EXPECT_EQ(file_.SIZE(), -1);
+  file_.NEW(jpg_.string());  // found again: the error is gone
+  EXPECT_EQ(file_.FILE_ISVALID(), 1);
+  EXPECT_EQ(file_.ERRCODE(), 0);
+  EXPECT_EQ(file_.ERRINFO(), "");
 }
 
-TEST(FileTest, HandedOverRecordsKeepTheirPathWhole) {
+// The parts come from the path as given (see path_parts_test.cc).
+TEST_F(FileOnDiskTest, NameAndSizeOfARealFile) {
+  file_.FILE(jpg_.string());
+  EXPECT_EQ(file_.NAME(), "img01.jpg");
+  EXPECT_EQ(file_.SIZE(), 4);
+  EXPECT_STREQ(file_.FILE_DD()->name, "img01.jpg");
+}
+
+TEST_F(FileOnDiskTest, SizeBeyondFourGigabytes) {
+  std::error_code error;
+  fs::resize_file(jpg_, 5000000000ULL, error);  // sparse: no real space used
+  if (error) GTEST_SKIP() << error.message();
+  file_.FILE(jpg_.string());
+  EXPECT_EQ(file_.SIZE(), 5000000000LL);
+}
+
+TEST_F(FileOnDiskTest, PatternStandsForItsMatch) {
+  test::SetModified(scratch_.WriteFile("b.JPG"), "2009-06-05");
+  file_.FILE((scratch_.path() / "*.jpg").string());
+  EXPECT_EQ(file_.NAME(), "*.jpg");
+  EXPECT_STREQ(file_.FILE_DD()->name, "b.JPG");
+  EXPECT_EQ(file_.MONTH(2), "6");
+  file_.FILE((scratch_.path() / "*.png").string());
+  EXPECT_EQ(file_.FILE_ISVALID(), 0);
+}
+
+// Where a name may hold * or ?, such a name is found as itself, not as the
+// pattern it would be (whose first match here is b1.jpg).
+TEST_F(FileOnDiskTest, NameHoldingWildcardBytesIsFoundAsItself) {
+  scratch_.WriteFile("b1.jpg");
+  if (!fs::exists(scratch_.WriteFile("b?.jpg"))) GTEST_SKIP() << "no ? in names here";
+  file_.FILE((scratch_.path() / "b?.jpg").string());
+  EXPECT_STREQ(file_.FILE_DD()->name, "b?.jpg");
+}
+
+TEST(FileTest, HandedOverRecordIsTakenWithItsPathWhole) {
   DirData record;
   record.size_low = 7;
-  cFile file(SystemPlatform(), PathRules(kWindowsPathRules));  // a temporary: copied
-  file.FILE_SETBY_DD(&record, "photos\\trip\\");
-  EXPECT_EQ(file.DIR() + "|" + file.NAME() + "|" + std::to_string(file.SIZE()), "photos\\trip||7");
-  // Too long for a record: the path is kept whole, but it has no parts.
+  // The rules given are a temporary: the object keeps a copy. The path is too
+  // long for a record.
+  cFile file(SystemPlatform(), PathRules(kWindowsPathRules));
   const std::string long_path = "C:\\" + std::string(260, 'n') + ".jpg";
   file.FILE_SETBY_DD(&record, long_path);
-  EXPECT_EQ(file.PATH() + file.DIR() + file.NAME() + file.EXT(), long_path);
-  EXPECT_EQ(file.ERR_IS(), 0);
+  EXPECT_EQ(file.PATH(), long_path);
+  EXPECT_EQ(file.SIZE(), 7);
+  file.FILE_SETBY_DD(nullptr, "x");  // no record: nothing taken
+  EXPECT_EQ(file.PATH(), long_path);
+}
+
+// Written Tuesday 2024-03-05 at 15:07:09 in the test command's zone, nine
+// hours east; created and accessed on 1601-01-01, the start of file time.
+class FileDateTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const char* zone = std::getenv("TZ");
+    if (!zone || std::string(zone) != "JST-9") GTEST_SKIP() << "needs TZ=JST-9";
+    DirData record;
+    record.last_write_time.set((1709618829ULL + 11644473600ULL) * 10000000ULL);
+    file_.FILE_SETBY_DD(&record, "a.jpg");
+  }
+  cFile file_;
+};
+
+TEST_F(FileDateTest, EachMemberPicksItsPart) {
+  EXPECT_EQ(file_.DAY(2, 0), "5");
+  EXPECT_EQ(file_.MONTH(2, 0), "3");
+  EXPECT_EQ(file_.YEAR(2, 0), "2024");
+  EXPECT_EQ(file_.YEAR(1, 1), "01");
+  EXPECT_EQ(file_.MONTH(3, 4), "January");
+  EXPECT_EQ(file_.HOUR(2, 0), "3");
+  EXPECT_EQ(file_.HOUR(2, 3), "15");
+  EXPECT_EQ(file_.MERIDIAN(2, 0), "PM");
+}
+
+TEST_F(FileDateTest, BadArgumentsAnswerNothing) {
+  EXPECT_EQ(file_.YEAR(0, 0), "");
+  EXPECT_EQ(file_.ERRCODE(), cFile::ERR_INVALIDARGUMENT());
+  EXPECT_EQ(file_.ERRMSG(), "Invalid Argument");
+  EXPECT_EQ(file_.ERRINFO(), "WhichDate");
+  EXPECT_EQ(file_.MINUTE(4, 9), "");
+  EXPECT_EQ(file_.ERRINFO(), "WhichDate");  // checked first
+  EXPECT_EQ(file_.SECOND(2, -1), "");
+  EXPECT_EQ(file_.ERRINFO(), "ReturnFormat");
+  EXPECT_EQ(file_.DAY(2, 0), "5");
+  EXPECT_EQ(file_.ERR_IS(), 0);
 }
 
 }  // namespace

@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <cstdlib>
-#include <functional>
 #include <set>
-#include <sstream>
 
 #include "platform/keys.h"
 #include "tests/fake_platform.h"
@@ -19,13 +16,14 @@ namespace fs = std::filesystem;
 using Paths = std::vector<std::string>;
 using It = cFileIterator;
 const std::string kCtrlC(kCtrlCKey), kF4(kF4Key);
+const std::string kNoKey;  // a check that finds nothing pending
 
 // The shared fake, with listings that can be refused and a stamp on what
 // find-first finds (a directory's time cannot be set everywhere).
 class WalkPlatform : public test::FakePlatform {
  public:
   std::set<std::string> refused;
-  std::function<void()> on_refused = [] {};
+  bool ctrl_c_on_refusal = false;  // pressed while a refused listing is tried
   std::optional<uint64_t> found_time;
   bool find_fails = false;  // as Windows answers for a root such as "C:\"
 
@@ -35,249 +33,318 @@ class WalkPlatform : public test::FakePlatform {
     return found;
   }
   ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
-    if (refused.count(dir) != 0) return on_refused(), ListResult::kFailed;
-    return target().ListDirectory(dir, entries);
+    if (refused.count(fs::path(dir).generic_string()) == 0) {
+      return target().ListDirectory(dir, entries);
+    }
+    if (ctrl_c_on_refusal) keys.push_back(kCtrlC);
+    return ListResult::kFailed;
   }
 };
 
+// In a scratch directory holding R, so that paths stay as short as given:
+// R holds a.jpg, z.txt, A and B; A holds A1 and A2 (with b.JPG); B holds Ba,
+// jpg (with c.txt) and jpg-list.txt. Each listing gives names in that order.
+// Paths are compared with "/" on every system.
 class FileIteratorTest : public testing::Test {
  protected:
-  std::string Path(const std::string& relative) const {
-    return (scratch_.path() / fs::path(relative).make_preferred()).string();
+  void SetUp() override {
+    scratch_.MakeTree({"R/a.jpg", "R/z.txt", "R/A/A1/", "R/A/A2/b.JPG", "R/B/Ba/", "R/B/jpg/c.txt",
+                       "R/B/jpg-list.txt"});
+    fs::current_path(scratch_.path());
   }
-  std::string Rel(const std::string& path) const {
-    return path.empty() ? "" : fs::path(path).lexically_relative(scratch_.path()).generic_string();
+  void TearDown() override { fs::current_path(saved_); }
+
+  static std::string Slashed(const std::string& path) { return fs::path(path).generic_string(); }
+  std::string NextDir(std::optional<int32_t> count = {}) {
+    return Slashed(it_.MOVETONEXTDIR(count));
   }
-  // Every directory ("R 0,R/A 1", with depths) or every file to the end of the walk.
-  std::string Walk(It& it, bool files = false) const {
-    std::string seen;
-    for (std::string got;
-         (got = files ? it.MOVETONEXTFILE() : it.MOVETONEXTDIR()) != "" && seen.size() < 500;) {
-      EXPECT_EQ(files ? it.FILEPATH() : it.DIRPATH(), got);
-      seen +=
-          (seen.empty() ? "" : ",") + Rel(got) + (files ? "" : " " + std::to_string(it.DEPTH()));
+  std::string NextFile(std::optional<int32_t> count = {}) {
+    return Slashed(it_.MOVETONEXTFILE(count));
+  }
+  std::string Here() const { return Slashed(it_.DIRPATH()); }
+  // What the moves answer to the end of the walk, where nothing is current.
+  Paths Walk(bool files = false) {
+    Paths seen;
+    for (std::string path; seen.size() < 50 && !(path = files ? NextFile() : NextDir()).empty();) {
+      seen.push_back(path);
     }
-    EXPECT_EQ(it.STATE(), It::STATE_COMPLETE());
+    EXPECT_EQ(it_.STATE(), It::STATE_COMPLETE());
+    EXPECT_EQ(it_.ERRCODE(), 0);
+    EXPECT_EQ(Here(), "");
+    EXPECT_EQ(it_.FILEPATH(), "");
     return seen;
   }
-  // The state, current directory@depth and file, the error code and info (the
-  // message and ERR_IS must agree with the code), and the break key if any.
-  std::string At(It& it) const {
-    EXPECT_EQ(it.ERR_IS() + it.ERRMSG().empty(), it.ERRCODE() == 0 ? 1 : -1);
-    return std::to_string(it.STATE()) + " " + Rel(it.DIRPATH()) + "@" + std::to_string(it.DEPTH()) +
-           "|" + Rel(it.FILEPATH()) + " " + std::to_string(it.ERRCODE()) + ":" + it.ERRINFO() +
-           (it.BREAKKEY_LAST() ? " key" + std::to_string(it.BREAKKEY_LAST()) : "");
+  void Press(const Paths& keys) {
+    platform_.keys.insert(platform_.keys.end(), keys.begin(), keys.end());
   }
-  // Runs steps: D or F moves to the next directory or file, with an optional
-  // count ("D3"), answering "what it answered = At"; N is NEWSESSION and I is
-  // INIT, answering At; lower case queues a key press (c Ctrl-C, f4 F4, _ none).
-  std::string Run(It& it, const std::string& script) {
-    std::istringstream in(script);
-    std::string result;
-    for (std::string step; in >> step;) {
-      if (std::islower(step[0]) || step == "_") {
-        platform_.keys.push_back(step == "c"    ? kCtrlC
-                                 : step == "f4" ? kF4
-                                 : step == "_"  ? ""
-                                                : step);
-        continue;
-      }
-      std::optional<int32_t> count;
-      if (step.size() > 1) count = std::stoi(step.substr(1));
-      std::string answer;
-      if (step == "N" || step == "I") {
-        step == "N" ? it.NEWSESSION() : it.INIT();
-      } else {
-        answer = Rel(step[0] == 'F' ? it.MOVETONEXTFILE(count) : it.MOVETONEXTDIR(count)) + " = ";
-      }
-      result += (result.empty() ? "" : ";") + answer + At(it);
-    }
-    return result;
-  }
+  Paths PendingKeys() const { return {platform_.keys.begin(), platform_.keys.end()}; }
 
+  const fs::path saved_ = fs::current_path();
   test::ScratchDir scratch_;
   WalkPlatform platform_;
+  It it_{platform_};
 };
 
-// Filters look at bare names: the paths hold what they look for.
-TEST_F(FileIteratorTest, WalkOrdersDepthLimitsAndFilters) {
-  scratch_.MakeTree({"R/r.jpg", "R/Old Trip 2019/work/w.jpg", "R/work/trip/t.jpg",
-                     "R/old-trips/a.jpg", "R/trip.jpg/B.JPG", "R/trip.jpg/notes.txt"});
-  using Row = std::tuple<int32_t, int32_t, const char*, const char*, bool, std::string>;
-  for (auto [slope, max_depth, dir_filter, file_filter, files, walk] : std::vector<Row>{
-           {1, -1, "", "", false,
-            "R 0,R/Old Trip 2019 1,R/Old Trip 2019/work 2,R/old-trips 1,R/trip.jpg 1,R/work "
-            "1,R/work/trip 2"},
-           {0, -1, "", "", false,
-            "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1,R/Old Trip 2019/work "
-            "2,R/work/trip 2"},
-           {1, 1, "", "", false, "R 0,R/Old Trip 2019 1,R/old-trips 1,R/trip.jpg 1,R/work 1"},
-           {0, 0, "", "", false, "R 0"},
-           {1, -1, "trip", "jpg", true, "R/r.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG"},
-           {1, -1, "(a)+", "", true, "R/r.jpg"},
-           {1, -1, "", "(", true, ""},  // not valid: nothing admitted
-           {1, -1, "", "", true,
-            "R/r.jpg,R/Old Trip 2019/work/w.jpg,R/old-trips/a.jpg,R/trip.jpg/B.JPG,"
-            "R/trip.jpg/notes.txt,R/work/trip/t.jpg"}}) {
-    It it;
-    it.SLOPE(slope), it.FILTER_DIR(dir_filter), it.FILTER_FILE(file_filter);
-    ASSERT_EQ(it.ADDDIR(Path("R"), max_depth), 1);
-    std::string seen = Walk(it, files) + ";";
-    EXPECT_EQ(seen + Run(it, "D") + (it.DIRDIRDATA() ? "+" : ""), walk + "; = 2 @-1| 0:")
-        << dir_filter;
-  }
+TEST_F(FileIteratorTest, SteepIsDepthFirst) {
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(), (Paths{"R", "R/A", "R/A/A1", "R/A/A2", "R/B", "R/B/Ba", "R/B/jpg"}));
 }
 
-TEST_F(FileIteratorTest, MovesByCountOverDirectoriesAndFiles) {
-  scratch_.MakeTree({"R/A/A1/", "R/B/", "R/S/a.jpg", "R/S/b.txt", "R/S/c.jpg", "R/T/t.jpg"});
-  It it;
-  EXPECT_EQ(Run(it, "D0"), " = 0 @-1| 0:");
-  it.ADDDIR(Path("R"));
-  // Directories without files are passed through within one file step.
-  EXPECT_EQ(Run(it, "D3 D0 F F2 F0"),
-            "R/A/A1 = 1 R/A/A1@2| 0:;R/A/A1 = 1 R/A/A1@2| 0:;R/S/a.jpg = 1 R/S@1|R/S/a.jpg 0:;"
-            "R/S/c.jpg = 1 R/S@1|R/S/c.jpg 0:;R/S/c.jpg = 1 R/S@1|R/S/c.jpg 0:");
-  EXPECT_EQ(std::to_string(it.FILESIZE()) + Rel(it.FILEDIRDATA()->name) + " " +
-                Rel(it.DIRDIRDATA()->name),
-            "4R/S/c.jpg R/S");
-  // A directory move drops the rest of the file list.
-  EXPECT_EQ(Run(it, "D"), "R/T = 1 R/T@1| 0:");
-  EXPECT_EQ(it.FILESIZE() + (it.FILEDIRDATA() != nullptr), 0);
-  EXPECT_EQ(Run(it, "F F N"), "R/T/t.jpg = 1 R/T@1|R/T/t.jpg 0:; = 2 @-1| 0:;0 @-1| 0:");
-  it.ADDDIR(Path("R/S"), 0);  // even the limit 0 lists the directory's own files
-  EXPECT_EQ(Run(it, "F3"), "R/S/c.jpg = 1 R/S@0|R/S/c.jpg 0:");
+TEST_F(FileIteratorTest, GradualIsLevelByLevel) {
+  it_.SLOPE(It::SLOPE_GRADUAL());
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(), (Paths{"R", "R/A", "R/B", "R/A/A1", "R/A/A2", "R/B/Ba", "R/B/jpg"}));
 }
 
-TEST_F(FileIteratorTest, AddDirTrimsQueuesAndNamesWhatIsMissing) {
-  scratch_.MakeTree({"R/A/x/", "R/B/", "X/"});
-  const std::string r = Path("R"), sep(1, NativePathRules().separator);
-  platform_.find_fails = true;  // still directories to walk
-  It it(platform_);
-  EXPECT_EQ(it.ADDDIR(Paths{r + sep + sep, Path("gone") + sep, Path("lost")}), 1);
-  EXPECT_EQ(it.ERRINFO(), Path("gone") + ";" + Path("lost"));
-  EXPECT_EQ(it.MOVETONEXTDIR(), r);
-  // QUEUENEXT puts a directory right after the current one; without it, last.
-  EXPECT_EQ(it.ADDDIR(Path("X") + sep, 0, 1) + it.ADDDIR(r + sep + "A", 0), 2);
-  EXPECT_EQ(Walk(it), "X 0,R/A 1,R/A/x 2,R/B 1,R/A 0");
-  // Relative paths stay relative.
-  fs::path saved = fs::current_path();
-  fs::current_path(r);
-  it.NEWSESSION(), it.ADDDIR("A");
-  Paths seen = {it.MOVETONEXTDIR(), it.MOVETONEXTDIR()};
-  fs::current_path(saved);
-  EXPECT_EQ(seen, (Paths{"A", "A" + sep + "x"}));
+TEST_F(FileIteratorTest, DepthLimitZeroIsTheGivenDirectoryAlone) {
+  it_.ADDDIR("R", 0);
+  EXPECT_EQ(Walk(), Paths{"R"});
 }
 
-TEST_F(FileIteratorTest, PathsTooLongForARecordAreRefusedNotCut) {
-  scratch_.MakeTree({"R/short/", "R/a-longer-name/", "R/f.jpg", "R/a-longer-name.jpg"});
-  PathRules narrow = NativePathRules();
-  narrow.name_field_size = Path("R/short").size() + 1;
-  It it(SystemPlatform(), narrow);
-  EXPECT_EQ(it.ADDDIR(Path("R/a-longer-name")), 0);
-  it.ADDDIR(Path("R"));
-  EXPECT_EQ(Run(it, "F"), "R/f.jpg = 1 R@0|R/f.jpg 0:");
-  EXPECT_EQ(Walk(it), "R/short 1");
+TEST_F(FileIteratorTest, DepthLimitOneAddsItsSubdirectories) {
+  it_.ADDDIR("R", 1);
+  EXPECT_EQ(Walk(), (Paths{"R", "R/A", "R/B"}));
 }
 
-TEST_F(FileIteratorTest, ErrorStateFollowsEveryMember) {
-  scratch_.MakeTree({"R/"});
-  const std::string r = Path("R");
-  It it;
-  // What one member answered, then where the iterator is, with its error.
-  auto after = [&](int64_t answer) { return std::to_string(answer) + ": " + At(it); };
-  EXPECT_EQ(after((it.SLOPE(2), it.SLOPE())), "1: 0 @-1| 6:Slope");
-  EXPECT_EQ(after((it.FILTER_DIR("A"), 0)), "0: 0 @-1| 6:Slope");  // leaves the error
-  EXPECT_EQ(after((it.BREAKKEYS(7), it.BREAKKEYS())), "7: 0 @-1| 6:Slope");
-  EXPECT_EQ(after((it.SLOPE(0), it.SLOPE())), "0: 0 @-1| 0:");
-  EXPECT_EQ(after(it.ADDDIR(7)), "0: 0 @-1| 1:DirPath");
-  EXPECT_EQ(after(it.ADDDIR({})), "0: 0 @-1| 0:");
-  EXPECT_EQ(after(it.ADDDIR(r, -2)), "0: 0 @-1| 2:MaxDepth");
-  EXPECT_EQ(after(it.ADDDIR(Paths{})), "0: 0 @-1| 0:");
-  EXPECT_EQ(after(it.MOVETONEXTDIR(-1).size()), "0: 0 @-1| 2:IterateCount");
-  EXPECT_EQ(after(it.ADDDIR(r + "-gone")), "0: 0 @-1| 4:" + r + "-gone");
-  EXPECT_EQ(after(it.ADDDIR(r)), "1: 0 @-1| 0:");
-  EXPECT_EQ(after(it.MOVETONEXTDIR().empty()), "0: 1 R@0| 0:");
-  EXPECT_EQ(after((it.FILTER_FILE("x"), it.FILTER_FILE().size())), "0: 1 R@0| 5:");
-  EXPECT_EQ(after(it.DIRDATE(9, 1).size()), "0: 1 R@0| 5:");
-  EXPECT_EQ(after(it.MOVETONEXTDIR(9).size()), "0: 2 @-1| 0:");
-  EXPECT_EQ(after(it.ADDDIR(r)), "0: 2 @-1| 5:");
-  EXPECT_EQ(after(it.MOVETONEXTDIR().size()), "0: 2 @-1| 0:");
-  // NEWSESSION keeps the properties; INIT resets them.
-  EXPECT_EQ(after((it.NEWSESSION(), it.SLOPE() * 10 + it.BREAKKEYS())), "7: 0 @-1| 0:");
-  EXPECT_EQ(after((it.FILTER_FILE("y"), it.FILTER_DIR() == "A" && it.FILTER_FILE() == "y")),
-            "1: 0 @-1| 0:");
-  EXPECT_EQ(after((it.INIT(), it.FILTER_DIR().size() + it.FILTER_FILE().size() * 10 +
-                                  it.SLOPE() * 100 + it.BREAKKEYS())),
-            "103: 0 @-1| 0:");
+TEST_F(FileIteratorTest, DepthCountsLevelsBelowTheGivenDirectory) {
+  it_.ADDDIR("R");
+  std::vector<int32_t> depths = {it_.DEPTH()};
+  for (int move = 0; move < 8; ++move) NextDir(), depths.push_back(it_.DEPTH());
+  EXPECT_EQ(depths, (std::vector<int32_t>{-1, 0, 1, 2, 2, 1, 2, 2, -1}));
 }
 
-// Keys are checked before a move and between the steps of a file move.
-TEST_F(FileIteratorTest, BreakKeys) {
-  scratch_.MakeTree({"R/S/s.jpg", "R/T/t.jpg"});
-  const std::string stopped = " = 0 @-1| 7: key", reached = "R = 1 R@0| 0:";
-  for (auto [handler, keys, script, expected] :
-       std::vector<std::tuple<int32_t, int32_t, std::string, std::string>>{
-           {0, 3, "c a D", reached + "|2"},     // checks off
-           {1, 1, "a c b D", stopped + "1|1"},  // the key that stopped it, then the rest
-           {1, 1, "c D D",
-            stopped + "1;" + reached + "|0"},   // the next move reaches what it would have
-           {1, 1, "f4 D", reached + "|0"},      // F4 not enabled
-           {1, 3, "f4 c D", stopped + "2|1"},   // the first enabled key wins
-           {1, 0, "c a f4 D", reached + "|0"},  // none enabled: all consumed
-           // Checks: before the step, after reaching R (no files), after reaching S.
-           {1, 1, "_ _ c F F", " = 1 R/S@1| 7: key1;R/S/s.jpg = 1 R/S@1|R/S/s.jpg 0:|0"},
-           // A break stops the rest of a count; NEWSESSION keeps the key, INIT drops it.
-           {1, 1, "_ _ _ _ c F5 N I", " = 1 R/T@1| 7: key1;0 @-1| 0: key1;0 @-1| 0:|0"}}) {
-    platform_.keys.clear();
-    It it(platform_);
-    it.BREAKHANDLER(handler), it.BREAKKEYS(keys), it.ADDDIR(Path("R"));
-    std::string moves = Run(it, script) + "|";
-    EXPECT_EQ(moves + std::to_string(platform_.keys.size()), expected) << script;
-  }
+// Bare names in any letter case; R itself is never filtered, and B's refusal
+// keeps Ba out.
+TEST_F(FileIteratorTest, DirFilterAdmitsNamesHoldingAMatch) {
+  it_.FILTER_DIR("a");
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(), (Paths{"R", "R/A", "R/A/A1", "R/A/A2"}));
 }
 
-TEST_F(FileIteratorTest, RefusedListingsArePassedOver) {
-  scratch_.MakeTree({"R/A/", "R/B/b.jpg", "R/B/B1/", "R/C/"});
-  platform_.refused.insert(Path("R/B"));
-  It it(platform_);
-  it.ADDDIR(Path("R"));
-  EXPECT_EQ(Walk(it), "R 0,R/A 1,R/C 1");
-  // A break found right after one was passed over leaves it current.
-  it.NEWSESSION();
-  it.BREAKHANDLER(1);
-  platform_.on_refused = [&] { platform_.keys.push_back(kCtrlC); };
-  it.ADDDIR(Path("R"));
-  EXPECT_EQ(Run(it, "D3 D"), " = 1 R/B@1| 7: key1;R/C = 1 R/C@1| 0:");
+TEST_F(FileIteratorTest, InvalidDirFilterAdmitsNoSubdirectory) {
+  it_.FILTER_DIR("(a)+");
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(), Paths{"R"});
+}
+
+TEST_F(FileIteratorTest, EveryFileInQueueOrder) {
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(true),
+            (Paths{"R/a.jpg", "R/z.txt", "R/A/A2/b.JPG", "R/B/jpg-list.txt", "R/B/jpg/c.txt"}));
+}
+
+TEST_F(FileIteratorTest, FileFilterAdmitsNamesHoldingAMatch) {
+  it_.FILTER_FILE("jpg");
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(true), (Paths{"R/a.jpg", "R/A/A2/b.JPG", "R/B/jpg-list.txt"}));
+}
+
+TEST_F(FileIteratorTest, DirectoryMoveByCountListsTheDirectoriesItPasses) {
+  it_.ADDDIR("R");
+  EXPECT_EQ(NextDir(0), "");  // nothing current yet
+  EXPECT_EQ(NextDir(3), "R/A/A1");
+  EXPECT_EQ(NextDir(0), "R/A/A1");
+}
+
+TEST_F(FileIteratorTest, FileMovesGoOnThroughTheDirectoryQueue) {
+  it_.ADDDIR("R");
+  EXPECT_EQ(NextFile(), "R/a.jpg");
+  EXPECT_EQ(NextFile(0), "R/a.jpg");
+  EXPECT_EQ(NextDir(), "R/A");  // leaves z.txt behind
+  EXPECT_EQ(it_.FILEPATH(), "");
+  EXPECT_EQ(it_.FILEDIRDATA(), nullptr);
+  EXPECT_EQ(NextFile(2), "R/B/jpg-list.txt");  // through A1, and past A2's b.JPG
+  EXPECT_EQ(it_.DEPTH(), 1);
+}
+
+TEST_F(FileIteratorTest, RecordsOfTheCurrentFileAndDirectory) {
+  std::error_code error;
+  fs::resize_file("R/a.jpg", 5000000000ULL, error);  // sparse: no real space used
+  it_.ADDDIR("R");
+  NextFile();
+  EXPECT_EQ(it_.FILESIZE(), error ? 4 : 5000000000LL);
+  EXPECT_EQ(Slashed(it_.FILEDIRDATA()->name), "R/a.jpg");
+}
+
+TEST_F(FileIteratorTest, AddDirQueuesWhatExistsTrimmedAndNamesWhatIsMissing) {
+  const std::string r = std::string("R") + NativePathRules().separator + "/";
+  EXPECT_EQ(it_.ADDDIR(Paths{r, "gone/", "lost"}), 1);
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_DIRINVALID());
+  EXPECT_EQ(it_.ERRINFO(), "gone;lost");
+  EXPECT_EQ(it_.MOVETONEXTDIR(), "R");
+}
+
+TEST_F(FileIteratorTest, AddDirTakesADirectoryFindFirstCannotDescribe) {
+  platform_.find_fails = true;
+  EXPECT_EQ(it_.ADDDIR("R"), 1);
+  EXPECT_EQ(it_.ADDDIR("gone"), 0);
+}
+
+TEST_F(FileIteratorTest, QueueNextPutsDirectoriesRightAfterTheCurrentOne) {
+  scratch_.MakeTree({"X/", "Y/"});
+  it_.ADDDIR("R", 1);
+  NextDir();
+  it_.ADDDIR("X", 0, 1);
+  it_.ADDDIR("Y", 0);
+  EXPECT_EQ(Walk(), (Paths{"X", "R/A", "R/B", "Y"}));
+}
+
+TEST_F(FileIteratorTest, DirectoryThatCannotBeListedIsPassedOver) {
+  platform_.refused.insert("R/A");
+  it_.ADDDIR("R");
+  EXPECT_EQ(Walk(), (Paths{"R", "R/B", "R/B/Ba", "R/B/jpg"}));
 }
 
 TEST_F(FileIteratorTest, LinkBackToAnAncestorIsNotFollowed) {
-  scratch_.MakeTree({"R/A/", "R/B/"});
+  scratch_.MakeTree({"L/A/", "L/B/"});
+  const fs::path l = fs::absolute("L");
   std::error_code error;
-  fs::create_directory_symlink(Path("R"), Path("R/A/up"), error);
-  if (!error) fs::create_directory_symlink(Path("R/A"), Path("R/A/self"), error);
-  if (!error) fs::create_directory_symlink(Path("R/B"), Path("R/A/toB"), error);  // no loop
+  fs::create_directory_symlink(l, "L/A/up", error);
+  if (!error) fs::create_directory_symlink(l / "A", "L/A/self", error);
+  if (!error) fs::create_directory_symlink(l / "B", "L/A/toB", error);  // no loop
   if (error) GTEST_SKIP() << "no directory links here: " << error.message();
-  It it;
-  it.ADDDIR(Path("R"), 6);  // bounds the walk should a loop be followed
-  EXPECT_EQ(Walk(it), "R 0,R/A 1,R/A/toB 2,R/B 1");
+  it_.ADDDIR("L", 6);  // bounds the walk should a loop be followed
+  EXPECT_EQ(Walk(), (Paths{"L", "L/A", "L/A/toB", "L/B"}));
 }
 
-TEST_F(FileIteratorTest, DatesOfTheCurrentEntries) {
-  scratch_.MakeTree({"R/photo.jpg"});
-  test::SetModified(Path("R/photo.jpg"), "2018-06-15");
+// NEWSESSION empties the queue and keeps the properties; INIT also brings
+// back their defaults, which a new iterator has.
+TEST_F(FileIteratorTest, NewSessionKeepsThePropertiesInitResetsThem) {
+  it_.SLOPE(It::SLOPE_GRADUAL());
+  it_.FILTER_DIR("d");
+  it_.ADDDIR("R");
+  NextDir();
+  it_.NEWSESSION();
+  EXPECT_EQ(it_.STATE(), It::STATE_READY());
+  EXPECT_EQ(it_.SLOPE(), It::SLOPE_GRADUAL());
+  it_.FILTER_DIR("e");  // ready for filters again
+  EXPECT_EQ(it_.FILTER_DIR(), "e");
+  it_.INIT();
+  EXPECT_EQ(it_.SLOPE(), It::SLOPE_STEEP());
+  EXPECT_EQ(it_.FILTER_DIR(), "");
+  EXPECT_EQ(it_.BREAKKEYS(), It::BREAKKEYS_CTRL_C() + It::BREAKKEYS_ALT_F4());
+}
+
+TEST_F(FileIteratorTest, BadArgumentsAreRefusedByName) {
+  EXPECT_EQ(it_.ADDDIR(7), 0);
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_ARGINVALIDTYPE());
+  EXPECT_EQ(it_.ERRMSG(), "Invalid argument type");  // the code's own text
+  EXPECT_EQ(it_.ERRINFO(), "DirPath");
+  EXPECT_EQ(it_.ADDDIR("R", -2), 0);
+  EXPECT_EQ(it_.ERRINFO(), "MaxDepth");
+  EXPECT_EQ(NextDir(-1), "");
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_ARGOUTOFRANGE());
+  EXPECT_EQ(it_.ERRINFO(), "IterateCount");
+  it_.SLOPE(2);
+  EXPECT_EQ(it_.SLOPE(), It::SLOPE_STEEP());
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_PROPERTYINVALID());
+  EXPECT_EQ(it_.ERRINFO(), "Slope");
+  it_.FILTER_DIR("a");  // succeeds, and leaves the error
+  EXPECT_EQ(it_.ERR_IS(), -1);
+  it_.SLOPE(It::SLOPE_GRADUAL());
+  EXPECT_EQ(it_.ERR_IS(), 0);
+  EXPECT_EQ(NextDir(), "");  // nothing was queued
+}
+
+TEST_F(FileIteratorTest, FiltersAreSetBeforeTheWalkDirectoriesAddedBeforeItsEnd) {
+  it_.ADDDIR("R", 0);
+  NextDir();
+  it_.FILTER_DIR("x");
+  EXPECT_EQ(it_.FILTER_DIR(), "");
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_STATEINVALID());
+  it_.FILTER_FILE("x");
+  EXPECT_EQ(it_.FILTER_FILE(), "");
+  EXPECT_EQ(NextDir(), "");  // the end
+  EXPECT_EQ(it_.ADDDIR("R"), 0);
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_STATEINVALID());
+  EXPECT_EQ(it_.DIRDIRDATA(), nullptr);
+}
+
+// Break checks on, for Ctrl-C.
+class BreakKeyTest : public FileIteratorTest {
+ protected:
+  void SetUp() override {
+    FileIteratorTest::SetUp();
+    it_.BREAKHANDLER(1);
+    it_.BREAKKEYS(It::BREAKKEYS_CTRL_C());
+    it_.ADDDIR("R");
+  }
+  // Presses the keys, then moves to the next directory: what the move answered.
+  std::string MoveAfter(const Paths& keys) {
+    Press(keys);
+    return NextDir();
+  }
+};
+
+TEST_F(BreakKeyTest, KeysAreNotReadWithoutTheHandler) {
+  it_.BREAKHANDLER(0);
+  EXPECT_EQ(MoveAfter({kCtrlC}), "R");
+  EXPECT_EQ(PendingKeys(), Paths{kCtrlC});
+}
+
+TEST_F(BreakKeyTest, CtrlCStopsTheMoveAndLeavesWhatFollows) {
+  EXPECT_EQ(MoveAfter({"a", kCtrlC, "b"}), "");
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_BREAKKEYPRESSED());
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_CTRL_C());
+  EXPECT_EQ(PendingKeys(), Paths{"b"});
+}
+
+TEST_F(BreakKeyTest, KeyNotEnabledIsTakenAndIgnored) {
+  EXPECT_EQ(MoveAfter({kF4}), "R");
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_NONE());
+  EXPECT_EQ(PendingKeys(), Paths{});
+}
+
+TEST_F(BreakKeyTest, FirstEnabledKeyWins) {
+  it_.BREAKKEYS(It::BREAKKEYS_CTRL_C() + It::BREAKKEYS_ALT_F4());
+  EXPECT_EQ(MoveAfter({kF4, kCtrlC}), "");
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_ALT_F4());
+  EXPECT_EQ(PendingKeys(), Paths{kCtrlC});
+}
+
+TEST_F(BreakKeyTest, WithNoKeyEnabledEveryPressIsTaken) {
+  it_.BREAKKEYS(It::BREAKKEYS_NONE());
+  EXPECT_EQ(MoveAfter({kCtrlC, "a", kF4}), "R");
+  EXPECT_EQ(PendingKeys(), Paths{});
+}
+
+TEST_F(BreakKeyTest, BreakStopsTheRestOfACountAndTheNextMoveGoesOn) {
+  Press({kNoKey, kCtrlC});
+  EXPECT_EQ(NextDir(3), "");
+  EXPECT_EQ(it_.ERRCODE(), It::ERR_BREAKKEYPRESSED());
+  EXPECT_EQ(Here(), "R");  // the step taken stays taken
+  EXPECT_EQ(NextDir(), "R/A");
+  EXPECT_EQ(it_.BREAKKEY_LAST(), It::BREAKKEYS_NONE());
+}
+
+TEST_F(BreakKeyTest, BreakRightAfterAPassedOverDirectoryLeavesItCurrent) {
+  platform_.refused.insert("R/A");
+  platform_.ctrl_c_on_refusal = true;
+  NextDir();
+  EXPECT_EQ(NextDir(), "");
+  EXPECT_EQ(Here(), "R/A");
+  EXPECT_EQ(it_.DEPTH(), 1);
+  EXPECT_EQ(NextDir(), "R/B");
+}
+
+// The directory's time is what find-first found, the file's what the
+// listing found. WHICHDATE 2 is the last write, DATEPART 1 the year; a third
+// argument not 0 keeps UTC.
+TEST_F(FileIteratorTest, DatesOfTheCurrentDirectoryAndFile) {
+  test::SetModified("R/a.jpg", "2018-06-15");
   platform_.found_time = (1577824200ULL + 11644473600ULL) * 10000000ULL;  // 2019-12-31 20:30
-  It it(platform_);
-  EXPECT_EQ(it.DIRDATE(2, 1), "");
-  it.ADDDIR(Path("R"));
-  it.MOVETONEXTFILE();
-  EXPECT_EQ(it.DIRDATE(2, 1, 1) + it.DIRDATE(2, 14, 1) + it.FILEDATE(2, 1, 1) + it.DIRDATE(0, 1) +
-                it.FILEDATE(4, 1) + it.DIRDATE(2, 0) + it.DIRDATE(2, 22) + it.FILEDATE(2, -1) +
-                "|" + it.DIRDATE(2, 21, 1),
-            "2019202018|2019,19,12,12,Dec,December,31,31,Tue,Tuesday,8,08,20,20,30,30,0,00,P,PM");
+  it_.ADDDIR("R");
+  NextFile();
+  EXPECT_EQ(it_.DIRDATE(2, 1, 1), "2019");
+  EXPECT_EQ(it_.FILEDATE(2, 1, 1), "2018");
+  EXPECT_EQ(it_.DIRDATE(2, It::DATEPART_ALL(), 1),
+            "2019,19,12,12,Dec,December,31,31,Tue,Tuesday,8,08,20,20,30,30,0,00,P,PM");
+  EXPECT_EQ(it_.DIRDATE(0, 1), "");
+  EXPECT_EQ(it_.FILEDATE(4, 1), "");
   // Local time unless told otherwise: nine hours east (the test command's
   // TZ=JST-9) it is already the next year.
   if (const char* zone = std::getenv("TZ"); zone && std::string(zone) == "JST-9") {
-    EXPECT_EQ(it.DIRDATE(2, 1), "2020");
+    EXPECT_EQ(it_.DIRDATE(2, 1), "2020");
   }
 }
 

@@ -21,5 +21,10 @@ TEST(DatePictureTest, LocaleNamesAndQuoting) {
   EXPECT_EQ(FormatTimePicture(time, "'unclosed hh", names), "unclosed hh");
 }
 
+TEST(DatePictureTest, NoonIsTwelvePm) {
+  EXPECT_EQ(FormatTimePicture({2024, 3, 2, 5, 12, 0, 0, 0}, "h hh H tt", EnglishNames()),
+            "12 12 12 PM");
+}
+
 }  // namespace
 }  // namespace slidemill

@@ -6,33 +6,38 @@
 namespace slidemill::posix {
 namespace {
 
-TEST(KeyDecoderTest, BytesAndEscapeSequences) {
-  const std::string f4(kF4Key), up("\0\x48", 2), down("\0\x50", 2), f5("\0\x3f", 2);
-  const std::pair<std::string, std::vector<std::string>> cases[] = {
-      {"a\x03"
-       "b",
-       {"a", "\x03", "b"}},
-      {"\x1bOS", {f4}},
-      {"\x1b[14~", {f4}},  // xterm; rxvt and others
-      {"\x1b[1;5S", {f4}},
-      {"\x1b[14;2~", {f4}},  // Ctrl-F4, Shift-F4
-      {"\x1b[[D", {f4}},     // the Linux console
-      {"\x1b[A\x1b[B", {up, down}},
-      {"\x1b[15~y", {f5, "y"}},
-      {"\x1b[200~x", {"x"}},
-      {"\x1b[?25hz", {"z"}},     // name no key: dropped whole
-      {"\x1b", {"\x1b"}},        // Escape alone
-      {"\x1by", {"\x1b", "y"}},  // Alt-y: two keys, never a lost one
-      {"\x1b[1", {}},            // cut short: nothing stray
-  };
-  for (const auto& [bytes, keys] : cases) {
-    size_t at = 0;
-    KeyDecoder decoder(
-        [&](int) { return at < bytes.size() ? static_cast<unsigned char>(bytes[at++]) : -1; });
-    std::vector<std::string> decoded;
-    for (std::string key; !(key = decoder.Next()).empty();) decoded.push_back(key);
-    EXPECT_EQ(decoded, keys) << testing::PrintToString(bytes);
+using Keys = std::vector<std::string>;
+
+// The keys a terminal's bytes decode to.
+Keys Decode(const std::string& bytes) {
+  size_t at = 0;
+  KeyDecoder decoder(
+      [&](int) { return at < bytes.size() ? static_cast<unsigned char>(bytes[at++]) : -1; });
+  Keys keys;
+  for (std::string key; !(key = decoder.Next()).empty();) keys.push_back(key);
+  return keys;
+}
+
+const std::string kF4(kF4Key);
+
+// xterm, rxvt and others, with Ctrl or Shift held, and the Linux console.
+TEST(KeyDecoderTest, EveryWayOfSendingF4) {
+  for (const char* bytes : {"\x1bOS", "\x1b[14~", "\x1b[1;5S", "\x1b[14;2~", "\x1b[[D"}) {
+    EXPECT_EQ(Decode(bytes), Keys{kF4}) << testing::PrintToString(bytes);
   }
+}
+
+TEST(KeyDecoderTest, SequenceNamingNoKeyIsDroppedWhole) {
+  EXPECT_EQ(Decode("\x1b[200~x"), Keys{"x"});
+  EXPECT_EQ(Decode("\x1b[?25hz"), Keys{"z"});
+  EXPECT_EQ(Decode("\x1b[1"), Keys{});  // cut short
+}
+
+// Alt-y arrives as Escape and y: two keys, never a lost one.
+TEST(KeyDecoderTest, BytesAndEscapeAloneAreKeys) {
+  EXPECT_EQ(Decode("a\x03"), (Keys{"a", "\x03"}));
+  EXPECT_EQ(Decode("\x1b"), Keys{"\x1b"});
+  EXPECT_EQ(Decode("\x1by"), (Keys{"\x1b", "y"}));
 }
 
 }  // namespace
