@@ -57,16 +57,6 @@ TEST_F(FileOnDiskTest, SizeBeyondFourGigabytes) {
   EXPECT_EQ(file_.SIZE(), 5000000000LL);
 }
 
-TEST_F(FileOnDiskTest, PatternStandsForItsMatch) {
-  test::SetModified(scratch_.WriteFile("b.JPG"), "2009-06-05");
-  file_.FILE((scratch_.path() / "*.jpg").string());
-  EXPECT_EQ(file_.NAME(), "*.jpg");
-  EXPECT_STREQ(file_.FILE_DD()->name, "b.JPG");
-  EXPECT_EQ(file_.MONTH(2), "6");
-  file_.FILE((scratch_.path() / "*.png").string());
-  EXPECT_EQ(file_.FILE_ISVALID(), 0);
-}
-
 // Where a name may hold * or ?, such a name is found as itself, not as the
 // pattern it would be (whose first match here is b1.jpg).
 TEST_F(FileOnDiskTest, NameHoldingWildcardBytesIsFoundAsItself) {
@@ -74,20 +64,6 @@ TEST_F(FileOnDiskTest, NameHoldingWildcardBytesIsFoundAsItself) {
   if (!fs::exists(scratch_.WriteFile("b?.jpg"))) GTEST_SKIP() << "no ? in names here";
   file_.FILE((scratch_.path() / "b?.jpg").string());
   EXPECT_STREQ(file_.FILE_DD()->name, "b?.jpg");
-}
-
-TEST(FileTest, HandedOverRecordIsTakenWithItsPathWhole) {
-  DirData record;
-  record.size_low = 7;
-  // The rules given are a temporary: the object keeps a copy. The path is too
-  // long for a record.
-  cFile file(SystemPlatform(), PathRules(kWindowsPathRules));
-  const std::string long_path = "C:\\" + std::string(260, 'n') + ".jpg";
-  file.FILE_SETBY_DD(&record, long_path);
-  EXPECT_EQ(file.PATH(), long_path);
-  EXPECT_EQ(file.SIZE(), 7);
-  file.FILE_SETBY_DD(nullptr, "x");  // no record: nothing taken
-  EXPECT_EQ(file.PATH(), long_path);
 }
 
 // Written Tuesday 2024-03-05 at 15:07:09 in the test command's zone, nine

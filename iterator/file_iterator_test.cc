@@ -180,15 +180,6 @@ TEST_F(FileIteratorTest, AddDirTakesADirectoryFindFirstCannotDescribe) {
   EXPECT_EQ(it_.ADDDIR("gone"), 0);
 }
 
-TEST_F(FileIteratorTest, QueueNextPutsDirectoriesRightAfterTheCurrentOne) {
-  scratch_.MakeTree({"X/", "Y/"});
-  it_.ADDDIR("R", 1);
-  NextDir();
-  it_.ADDDIR("X", 0, 1);
-  it_.ADDDIR("Y", 0);
-  EXPECT_EQ(Walk(), (Paths{"X", "R/A", "R/B", "Y"}));
-}
-
 TEST_F(FileIteratorTest, DirectoryThatCannotBeListedIsPassedOver) {
   platform_.refused.insert("R/A");
   it_.ADDDIR("R");
@@ -205,24 +196,6 @@ TEST_F(FileIteratorTest, LinkBackToAnAncestorIsNotFollowed) {
   if (error) GTEST_SKIP() << "no directory links here: " << error.message();
   it_.ADDDIR("L", 6);  // bounds the walk should a loop be followed
   EXPECT_EQ(Walk(), (Paths{"L", "L/A", "L/A/toB", "L/B"}));
-}
-
-// NEWSESSION empties the queue and keeps the properties; INIT also brings
-// back their defaults, which a new iterator has.
-TEST_F(FileIteratorTest, NewSessionKeepsThePropertiesInitResetsThem) {
-  it_.SLOPE(It::SLOPE_GRADUAL());
-  it_.FILTER_DIR("d");
-  it_.ADDDIR("R");
-  NextDir();
-  it_.NEWSESSION();
-  EXPECT_EQ(it_.STATE(), It::STATE_READY());
-  EXPECT_EQ(it_.SLOPE(), It::SLOPE_GRADUAL());
-  it_.FILTER_DIR("e");  // ready for filters again
-  EXPECT_EQ(it_.FILTER_DIR(), "e");
-  it_.INIT();
-  EXPECT_EQ(it_.SLOPE(), It::SLOPE_STEEP());
-  EXPECT_EQ(it_.FILTER_DIR(), "");
-  EXPECT_EQ(it_.BREAKKEYS(), It::BREAKKEYS_CTRL_C() + It::BREAKKEYS_ALT_F4());
 }
 
 TEST_F(FileIteratorTest, BadArgumentsAreRefusedByName) {
@@ -302,12 +275,6 @@ TEST_F(BreakKeyTest, FirstEnabledKeyWins) {
   EXPECT_EQ(PendingKeys(), Paths{kCtrlC});
 }
 
-TEST_F(BreakKeyTest, WithNoKeyEnabledEveryPressIsTaken) {
-  it_.BREAKKEYS(It::BREAKKEYS_NONE());
-  EXPECT_EQ(MoveAfter({kCtrlC, "a", kF4}), "R");
-  EXPECT_EQ(PendingKeys(), Paths{});
-}
-
 TEST_F(BreakKeyTest, BreakStopsTheRestOfACountAndTheNextMoveGoesOn) {
   Press({kNoKey, kCtrlC});
   EXPECT_EQ(NextDir(3), "");
@@ -325,27 +292,6 @@ TEST_F(BreakKeyTest, BreakRightAfterAPassedOverDirectoryLeavesItCurrent) {
   EXPECT_EQ(Here(), "R/A");
   EXPECT_EQ(it_.DEPTH(), 1);
   EXPECT_EQ(NextDir(), "R/B");
-}
-
-// The directory's time is what find-first found, the file's what the
-// listing found. WHICHDATE 2 is the last write, DATEPART 1 the year; a third
-// argument not 0 keeps UTC.
-TEST_F(FileIteratorTest, DatesOfTheCurrentDirectoryAndFile) {
-  test::SetModified("R/a.jpg", "2018-06-15");
-  platform_.found_time = (1577824200ULL + 11644473600ULL) * 10000000ULL;  // 2019-12-31 20:30
-  it_.ADDDIR("R");
-  NextFile();
-  EXPECT_EQ(it_.DIRDATE(2, 1, 1), "2019");
-  EXPECT_EQ(it_.FILEDATE(2, 1, 1), "2018");
-  EXPECT_EQ(it_.DIRDATE(2, It::DATEPART_ALL(), 1),
-            "2019,19,12,12,Dec,December,31,31,Tue,Tuesday,8,08,20,20,30,30,0,00,P,PM");
-  EXPECT_EQ(it_.DIRDATE(0, 1), "");
-  EXPECT_EQ(it_.FILEDATE(4, 1), "");
-  // Local time unless told otherwise: nine hours east (the test command's
-  // TZ=JST-9) it is already the next year.
-  if (const char* zone = std::getenv("TZ"); zone && std::string(zone) == "JST-9") {
-    EXPECT_EQ(it_.DIRDATE(2, 1), "2020");
-  }
 }
 
 }  // namespace
