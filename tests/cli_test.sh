@@ -50,7 +50,7 @@ else
   has "$s/out" "command:"$'\r\n\r\n'"$enc \"mf://*.jpg\" -o \"_movie.slidemill-part.avi\" "
   [ "$(grep '^dir=' "$s/records.txt" | tr -d '\r')" = "dir=$wt\a"$'\n'"dir=$wt\b" ] ||
     fail "the encoder did not run once in each photo directory: $(grep '^dir=' "$s/records.txt")"
-  cmp -s "$t/a/_title.srt" "$s/title" || fail "the title file is not one CR LF cue"
+  cmp -s "$t/a/_title.srt" "$s/title" || fail "the title file is not one CR LF cue: $(printf %q "$(cat "$t/a/_title.srt")")"
   has "$s/run.log" " $wt\a"$'\r\n'"    Encoding complete."$'\r\n'
   has "$s/run.log" " $wt\empty"$'\r\n'"    No JPG files found in this directory."$'\r'
   chmod a-w "$t/a/_title.srt"
