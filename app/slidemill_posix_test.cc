@@ -703,13 +703,15 @@ TEST_F(TerminalTest, SighupDoesNotStopTheRunSigtermDoes) {
   EXPECT_TRUE(tty.Restored());
 }
 
-// Without a terminal no hang-up ends the encoder with the program: the
-// program ends it.
-TEST_F(WholeRunTest, SigtermEndsTheRunningEncoder) {
+// Encoders in the background get no hang-up from the terminal when the
+// program ends: the program ends them.
+TEST_F(TerminalTest, SigtermEndsTheEncodersToo) {
   PhotoDirs({"a"}, {.sleep_ms = 1500});
-  Strings argv = Command({});
-  argv.insert(argv.begin(), {"timeout", "--foreground", "--preserve-status", "0.5"});
-  EXPECT_EQ(RunProgram(argv).status, 128 + SIGTERM);
+  Terminal tty(Command({"-jobs", "2"}));
+  ASSERT_TRUE(tty.WaitFor("Launching mencoder"));
+  Pause(300);
+  tty.Signal(SIGTERM);
+  EXPECT_EQ(tty.Wait(), 128 + SIGTERM);
   Pause(1500);
   EXPECT_EQ(EncodedDirs(), Strings{}) << "the encoder went on";
 }
