@@ -6,11 +6,9 @@
 //   LOG    file to append the record to
 //   SLEEP  milliseconds to take first
 //   REMOVE a directory to remove while it runs
-//   VIDEO  "none" or "empty": no video, or an empty one
+//   VIDEO  "empty": an empty video
 //   OUTPUT bytes of output to print
-//   SIGNAL a signal to die of instead of exiting
 //   EXIT   exit code (default 0)
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -52,13 +50,13 @@ int main(int argc, char** argv) {
   }
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";
-  for (std::size_t i = 0; i + 1 < args.size() && Env("VIDEO") != "none"; ++i)
-    if (args[i] == "-o") std::ofstream(args[i + 1]) << (Env("VIDEO") == "empty" ? "" : "video");
+  const std::string video = Env("VIDEO") == "empty" ? "" : "video";
+  for (std::size_t i = 0; i + 1 < args.size(); ++i)
+    if (args[i] == "-o") std::ofstream(args[i + 1]) << video;
   // ffmpeg's video is its last argument.
-  if (!args.empty() && args.back().starts_with("file:") && Env("VIDEO") != "none")
-    std::ofstream(args.back().substr(5)) << (Env("VIDEO") == "empty" ? "" : "video");
+  if (!args.empty() && args.back().starts_with("file:"))
+    std::ofstream(args.back().substr(5)) << video;
   for (int left = Number("OUTPUT"); left > 0; left -= 80) std::cout << std::string(79, '#') << '\n';
   std::cout.flush();
-  if (int sig = Number("SIGNAL")) std::signal(sig, SIG_DFL), std::raise(sig);
   return Number("EXIT");
 }
