@@ -37,6 +37,7 @@ struct EncoderFile {
 struct EncodePlan {
   std::vector<CommandArgument> arguments;
   std::vector<EncoderFile> files;
+  std::size_t frames = 0;  // the frames the finished video holds
 };
 
 // What an encoder means by the code it exits with.

@@ -134,7 +134,8 @@ class FfmpegEncoder : public Encoder {
     }
     std::string filter = FfmpegFilter(settings, request.title, font_dir, font_name);
     return {BuildFfmpegCommand(settings, request.program, list_file, filter, request.video),
-            {{list_file, ConcatList(photos)}}};
+            {{list_file, ConcatList(photos)}},
+            photos.size()};
   }
 
   ExitMeaning MeaningOf(uint32_t exit_code) const override {

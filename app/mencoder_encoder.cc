@@ -34,7 +34,9 @@ class MencoderEncoder : public Encoder {
           "-subfont-autoscale 0 -subfont-text-scale {SubtitleFontSize}";
     }
     TemplateValues values{request.program, request.video, true, request.font, request.dir};
-    return {SplitMarkingQuotes(FillTemplate(std::move(command), settings, values)), {}};
+    return {SplitMarkingQuotes(FillTemplate(std::move(command), settings, values)),
+            {},
+            request.photos.size()};
   }
 
   ExitMeaning MeaningOf(uint32_t exit_code) const override {
