@@ -21,7 +21,8 @@ packages=(
   man-db                            # man -w finds the installed package's manual page
   dpkg-dev                          # dpkg-shlibdeps: the Debian package's Depends
   unzip                             # unpacks the Windows zip in its test
-  parallel                          # GNU parallel: the several-machines recipe test and the encode benchmark
+  parallel                          # GNU parallel: the several-machines recipe test and the encode benchmarks
+  openssh-server openssh-client     # the recipe test's second machine: an SSH server of its own on loopback
 )
 
 missing=()
