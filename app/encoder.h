@@ -25,6 +25,7 @@ struct EncodeRequest {
   std::string title;                // the title file; "" without a title
   std::string font;                 // the title's font file; "" for the encoder's own
   std::vector<std::string> photos;  // the photos' names, in the order shown
+  unsigned threads = 0;             // the processors it may use; 0: as many as it likes
 };
 
 // A file the encoder reads besides the photos: written before it starts,

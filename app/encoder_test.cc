@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+
 #include "app/ffmpeg_encoder.h"
 #include "app/mencoder_encoder.h"
 #include "platform/path_rules.h"
@@ -77,11 +80,12 @@ TEST(MencoderTest, TitledCommandKeepsPathsWhole) {
   EXPECT_EQ(plan.arguments[11].text, "");
 }
 
-// The whole command, and the list of photos it reads in the order given.
+// The whole command, libx264 set for stills and given its share of the
+// processors, and the list of photos it reads in the order given.
 TEST(FfmpegTest, CommandAndListOfPhotos) {
   Settings s = Defaults();
   s.VideoCodec = "libx264";
-  EncodePlan plan = Ffmpeg().Plan(s, {"ff", "/p/d", "v.mp4", "", "", {"b.jpg", "a.jpg"}});
+  EncodePlan plan = Ffmpeg().Plan(s, {"ff", "/p/d", "v.mp4", "", "", {"b.jpg", "a.jpg"}, 2});
   std::string list = JoinPath("/p/d", ".slidemill-photos.ffconcat");
   EXPECT_EQ(Texts(plan.arguments),
             (std::vector<std::string>{
@@ -106,12 +110,55 @@ TEST(FfmpegTest, CommandAndListOfPhotos) {
                 "libx264",
                 "-pix_fmt",
                 "yuv420p",
+                "-preset",
+                "veryfast",
+                "-tune",
+                "stillimage",
+                "-threads",
+                "2",
                 "file:v.mp4"}));
   ASSERT_EQ(plan.files.size(), 1u);
   EXPECT_EQ(plan.files[0].path, list);
   EXPECT_EQ(plan.files[0].bytes,
             ConcatList({JoinPath("/p/d", "b.jpg"), JoinPath("/p/d", "a.jpg")}));
 }
+
+// A codec with options of the user's own is left as typed.
+TEST(FfmpegTest, CodecOfTheUsersOwnGetsNoPreset) {
+  Settings s = Defaults();
+  s.VideoCodec = "libx264 -preset slow";
+  std::vector<std::string> args =
+      Texts(Ffmpeg().Plan(s, {"ff", "/p/d", "v.mp4", "", "", {}}).arguments);
+  EXPECT_EQ(std::ranges::count(args, "-preset"), 1);
+  EXPECT_EQ(std::ranges::count(args, "-tune"), 0);
+}
+
+struct HalvingCase {
+  std::string name;
+  std::optional<PixelSize> photo;
+  int halvings;
+};
+
+class DecodeHalvingsTest : public testing::TestWithParam<HalvingCase> {};
+
+// How far a photo may be shrunk while decoding it for a 1920x1080 frame.
+TEST_P(DecodeHalvingsTest, ForFullHd) {
+  EXPECT_EQ(DecodeHalvings(GetParam().photo, 1920, 1080), GetParam().halvings);
+}
+
+INSTANTIATE_TEST_SUITE_P(Photos, DecodeHalvingsTest,
+                         testing::Values(HalvingCase{"Camera4000x3000", PixelSize{4000, 3000}, 1},
+                                         // Drawn 810 pixels wide: a quarter, 756, would be too few.
+                                         HalvingCase{"Portrait3024x4032", PixelSize{3024, 4032}, 1},
+                                         HalvingCase{"Camera8000x6000", PixelSize{8000, 6000}, 2},
+                                         HalvingCase{"FullHd", PixelSize{1920, 1080}, 0},
+                                         // A quarter would do for it upright; turned by its
+                                         // orientation it is drawn 1920 wide.
+                                         HalvingCase{"Tall1000x4400", PixelSize{1000, 4400}, 1},
+                                         HalvingCase{"UnknownSize", std::nullopt, 0}),
+                         [](const testing::TestParamInfo<HalvingCase>& param) {
+                           return param.param.name;
+                         });
 
 // Every byte that ffmpeg's list and filter syntaxes read as their own.
 TEST(FfmpegTest, NamesSurviveTheListAndTheFilter) {
