@@ -68,7 +68,7 @@ void DirectoryJob::Fail(std::string_view text) {
   log_.Add(text);
 }
 
-std::vector<std::string> DirectoryJob::Photos() {
+std::vector<std::string> DirectoryJob::Photos(uint64_t* bytes) {
   // The system's own wildcard, which ignores letter case.
   std::vector<FileEntry> entries;
   std::vector<std::string> names;
@@ -77,6 +77,7 @@ std::vector<std::string> DirectoryJob::Photos() {
   for (const FileEntry& entry : entries) {
     if ((entry.attributes & kPassedOver) == 0 && entry.name != "." && entry.name != "..") {
       names.push_back(entry.name);
+      if (bytes != nullptr) *bytes += entry.size;
     }
   }
   return names;
@@ -113,6 +114,14 @@ std::optional<uint64_t> DirectoryJob::FileSize(const std::string& path) {
 bool DirectoryJob::WouldEncode() {
   if (Photos().empty()) return false;
   return !settings_.SkipExisting || !FileSize(PathsFor().video);
+}
+
+uint64_t DirectoryJob::Workload() {
+  constexpr uint64_t kFrameCost = uint64_t{1} << 20;
+  uint64_t bytes = 0;
+  std::size_t photos = Photos(&bytes).size();
+  if (photos == 0 || (settings_.SkipExisting && FileSize(PathsFor().video))) return 0;
+  return bytes + photos * kFrameCost;
 }
 
 bool DirectoryJob::WriteTitle(const std::string& photo, cFile& file) {
@@ -172,6 +181,7 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
   video_ = paths.video;
   part_ = IsAbsolutePath(part) ? part : JoinPath(dir_, part);
   EncodeRequest request{paths.program, paths.absolute_dir, part, "", paths.font, photos};
+  request.threads = context_.encoder_threads;
   if (!settings_.SubtitleText.empty()) {
     request.title = platform_.AbsolutePath(JoinPath(paths.absolute_dir, settings_.SRTFilename));
   }

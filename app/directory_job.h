@@ -34,6 +34,7 @@ struct RunContext {
   const Settings& settings;
   const Encoder& encoder;
   JobError& error;
+  unsigned encoder_threads = 0;  // the processors each encoder may use; 0: as many as it likes
 };
 
 // What became of a directory's encoder.
@@ -62,6 +63,10 @@ class DirectoryJob {
   // Whether a run would encode the directory: it holds a JPG and its video
   // is not to be passed over. Announces nothing.
   bool WouldEncode();
+  // How much work its encoder would have, to start the largest first: each
+  // photo counts its bytes (decoding it) and a megabyte (encoding its
+  // frame). 0 when a run would not encode the directory.
+  uint64_t Workload();
 
   const std::string& dir() const { return dir_; }
   const std::vector<CommandArgument>& arguments() const { return plan_.arguments; }
@@ -87,7 +92,7 @@ class DirectoryJob {
   void Fail(std::string_view text);
   // The JPGs the program counts, in the system's order: not directories,
   // not hidden or system files.
-  std::vector<std::string> Photos();
+  std::vector<std::string> Photos(uint64_t* bytes = nullptr);
   Paths PathsFor();
   // Writes the title file; false (with the error recorded) when it cannot.
   bool WriteTitle(const std::string& photo, cFile& file);

@@ -15,6 +15,12 @@ std::size_t PoolSlots(int32_t jobs) {
   return std::min(slots, static_cast<std::size_t>(kMaxJobs));
 }
 
+unsigned EncoderThreads(std::size_t slots) {
+  if (slots <= 1) return 0;
+  std::size_t processors = std::max(1u, std::thread::hardware_concurrency());
+  return static_cast<unsigned>(std::max<std::size_t>(1, processors / slots));
+}
+
 JobPool::JobPool(RunContext& context, std::size_t slots)
     : context_(context), slots_(std::max<std::size_t>(slots, 1)), background_(slots > 1) {}
 

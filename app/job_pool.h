@@ -76,6 +76,9 @@ class JobPool {
 
 // How many encoders run at once for -jobs `jobs` (0: one per processor).
 std::size_t PoolSlots(int32_t jobs);
+// The processors each of `slots` encoders may use, so that they do not
+// fight over them; 0 for a single encoder, which may use them all.
+unsigned EncoderThreads(std::size_t slots);
 
 }  // namespace slidemill
 

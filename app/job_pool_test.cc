@@ -229,5 +229,9 @@ TEST_F(PoolTest, CtrlCWhileSideBySideStopsThemAll) {
   EXPECT_EQ(failed_, 2);
 }
 
+// A single encoder is not held back; several share the processors (shown
+// by the whole program's runs).
+TEST(EncoderThreadsTest, OneEncoderMayUseEveryProcessor) { EXPECT_EQ(EncoderThreads(1), 0u); }
+
 }  // namespace
 }  // namespace slidemill

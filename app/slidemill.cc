@@ -1,5 +1,9 @@
 #include "app/slidemill.h"
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
 #include "app/command_line.h"
 #include "app/interrupt.h"
 #include "app/job_error.h"
@@ -95,7 +99,17 @@ int Walk(cFileIterator& iterator, RunContext& context) {
   Output& output = context.output;
   JobError& error = context.error;
   cFile file(platform);
-  JobPool pool(context, context.settings.DryRun ? 1 : PoolSlots(context.settings.Jobs));
+  const std::size_t slots = context.settings.DryRun ? 1 : PoolSlots(context.settings.Jobs);
+  JobPool pool(context, slots);
+  // Several encoders start on the largest directories first, so that no
+  // large one is left running alone at the end while the other processors
+  // wait: the walk collects the photo directories, and they are encoded
+  // after it. A single encoder keeps the walk's order.
+  struct Pending {
+    uint64_t workload;
+    std::string dir;
+  };
+  std::vector<Pending> pending;
   if (!context.settings.DryRun && platform.ShowTitle("Slidemill")) {
     pool.ShowProgress(CountPhotoDirectories(context));
   }
@@ -119,8 +133,21 @@ int Walk(cFileIterator& iterator, RunContext& context) {
       }
       continue;
     }
+    if (slots > 1) {
+      if (uint64_t workload = DirectoryJob(context, dir).Workload(); workload > 0) {
+        pending.push_back({workload, dir});
+        report_too_long();
+        continue;
+      }
+    }
     if (pool.Process(dir, file) == DirectoryResult::kEndRun) break;
     report_too_long();
+  }
+  if (!HasJobError(error)) {
+    std::ranges::stable_sort(pending, std::greater{}, &Pending::workload);
+    for (const Pending& next : pending) {
+      if (pool.Process(next.dir, file) == DirectoryResult::kEndRun) break;
+    }
   }
   // Encoders still running are waited for, unless the user chose to exit;
   // those left by an error that ended the run are stopped.
@@ -168,6 +195,7 @@ int RealMain(Platform& platform, int argc, char** argv) {
     return EndOfRun(error, output);
   }
   RunContext context{platform, output, settings, *FindEncoder(settings.Encoder), error};
+  context.encoder_threads = EncoderThreads(PoolSlots(settings.Jobs));
   if (settings.List || settings.List0) return List(iterator, context);
   return Walk(iterator, context);
 }

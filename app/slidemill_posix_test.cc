@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/test_support.h"
@@ -398,6 +399,21 @@ TEST_F(WholeRunTest, SeveralJobsLogEachDirectoryWhenItEnds) {
                 output + output + "photos/a\n    Encoding complete.\n    1 of 3 videos failed.\n");
 }
 
+// Several encoders start on the directories with the most photos first,
+// each given its share of the processors.
+TEST_F(WholeRunTest, SeveralJobsStartTheLargestFirst) {
+  PhotoDirs({"a", "b", "c"});
+  Photo("b/q.jpg"), Photo("b/r.jpg"), Photo("c/q.jpg");
+  Result run = Slidemill({"-jobs", "2", "-encoder", "ffmpeg"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_LT(run.out.find("photos/b\n"), run.out.find("photos/c\n"));
+  EXPECT_LT(run.out.find("photos/c\n"), run.out.find("photos/a\n"));
+  EXPECT_TRUE(Contains(
+      test::ReadFile(records_),
+      "arg=-threads\narg=" + std::to_string(std::max(1u, std::thread::hardware_concurrency() / 2)) +
+          "\n"));
+}
+
 // A finished video is passed over; a part left by a killed run is not one.
 TEST_F(WholeRunTest, ResumingEncodesOnlyWhatHasNoVideo) {
   PhotoDirs({"a", "b"});
@@ -554,24 +570,26 @@ TEST_F(RealEncoderTest, MencoderMakesATitledVideo) {
 // In a directory and with a title file whose names ffmpeg's list and filter
 // syntaxes would read as their own: an upright photo, its copy stored
 // sideways (EXIF orientation 6), a white portrait one, a dark one, and a
-// hidden one that does not count.
+// hidden one that does not count. All are twice the frame's size or more,
+// so they are decoded at half their size.
 TEST_F(RealEncoderTest, FfmpegTurnsAndFitsEachPhoto) {
   const std::string dir = "it's \"[a]\"; b,c:d\\e";
-  std::string sideways = Jpeg("testsrc=s=160x120", "transpose=2");
+  std::string sideways = Jpeg("testsrc=s=640x480", "transpose=2");
   sideways.insert(
       2, std::string("\xff\xe1\0\x22"
                      "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0",
                      36));
-  Write(dir + "/A.jpg", Jpeg("testsrc=s=160x120"));
+  Write(dir + "/A.jpg", Jpeg("testsrc=s=640x480"));
   Write(dir + "/B.JPG", sideways);
-  Write(dir + "/a.jpg", Jpeg("color=c=white:s=90x160"));
-  Photo(dir + "/b.jpg");
+  Write(dir + "/a.jpg", Jpeg("color=c=white:s=360x640"));
+  Write(dir + "/b.jpg", Jpeg("color=c=0x202020:s=640x480"));
   Photo(dir + "/.hidden.jpg");
   Result run = Slidemill({"-encoder", "ffmpeg", "-video-size", "320x180",
                           "-video-frames-per-second", "5", "-subtitle-text", "Title",
                           "-srt-filename", "t'[x]:y,z;.srt", "-video-filename", "{Dir}.mp4"},
                          kRealEncoders);
   EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Contains(run.out, " -lowres 1 ")) << run.out;
   const fs::path path = root_ / (dir + ".mp4");
   EXPECT_EQ(ProbeVideo(path).frames, 4);
   Pixels upright = Frame(path, 0), turned = Frame(path, 1), portrait = Frame(path, 2);
