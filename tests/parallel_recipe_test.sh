@@ -18,40 +18,24 @@ echo "slidemill-test $(cat "$ssh_dir/host_key.pub")" >"$ssh_dir/known_hosts"
 
 sshd_pid=
 trap '[ -n "$sshd_pid" ] && kill "$sshd_pid"; rm -rf "$s"' EXIT
+sshd=$(command -v sshd || echo /usr/sbin/sshd)
 # A free port is found by trying: a server that cannot listen ends at once.
 for try in 1 2 3 4 5; do
   port=$((20000 + RANDOM % 40000))
-  cat >"$ssh_dir/sshd_config" <<EOF
-ListenAddress 127.0.0.1:$port
-HostKey $ssh_dir/host_key
-AuthorizedKeysFile $ssh_dir/authorized_keys
-PidFile none
-UsePAM no
-StrictModes no
-PasswordAuthentication no
-KbdInteractiveAuthentication no
-PermitRootLogin prohibit-password
-EOF
-  cat >"$ssh_dir/config" <<EOF
-Host machine2 machine3
-  HostName 127.0.0.1
-  Port $port
-  User $(id -un)
-  IdentityFile $ssh_dir/login_key
-  IdentitiesOnly yes
-  HostKeyAlias slidemill-test
-  UserKnownHostsFile $ssh_dir/known_hosts
-  StrictHostKeyChecking yes
-  BatchMode yes
-EOF
+  printf '%s\n' "ListenAddress 127.0.0.1:$port" "HostKey $ssh_dir/host_key" "PidFile none" \
+    "AuthorizedKeysFile $ssh_dir/authorized_keys" "UsePAM no" "StrictModes no" \
+    "PasswordAuthentication no" "KbdInteractiveAuthentication no" >"$ssh_dir/sshd_config"
+  printf '%s\n' "Host machine2 machine3" "HostName 127.0.0.1" "Port $port" "User $(id -un)" \
+    "IdentityFile $ssh_dir/login_key" "IdentitiesOnly yes" "HostKeyAlias slidemill-test" \
+    "UserKnownHostsFile $ssh_dir/known_hosts" "BatchMode yes" >"$ssh_dir/config"
+  server=("$sshd" -D -f "$ssh_dir/sshd_config" -E "$ssh_dir/sshd.log")
   if [ "$(id -u)" = 0 ]; then
     # Run by root, sshd wants its privilege separation directory /run/sshd:
     # here it gets one in a /run of its own, seen by it alone.
     unshare --mount --propagation private sh -c \
-      'mount -t tmpfs slidemill-test /run && mkdir -m 755 /run/sshd && exec "$0" -D -f "$1" -E "$2"' \
-      "$(command -v sshd || echo /usr/sbin/sshd)" "$ssh_dir/sshd_config" "$ssh_dir/sshd.log" &
+      'mount -t tmpfs slidemill-test /run && mkdir -m 755 /run/sshd && exec "$@"' sh "${server[@]}" &
   else
-    "$(command -v sshd || echo /usr/sbin/sshd)" -D -f "$ssh_dir/sshd_config" -E "$ssh_dir/sshd.log" &
+    "${server[@]}" &
   fi
   sshd_pid=$!
   for _ in $(seq 50); do
@@ -62,10 +46,7 @@ EOF
   kill "$sshd_pid" 2>/dev/null
   sshd_pid=
 done
-if [ -z "$sshd_pid" ]; then
-  fail "no SSH server could be started on loopback: $(cat "$ssh_dir/sshd.log" 2>/dev/null)"
-  finish "parallel recipe"
-fi
+[ -n "$sshd_pid" ] || { fail "no SSH server on loopback: $(cat "$ssh_dir/sshd.log")"; finish "parallel recipe"; }
 
 recipe() {
   "$root/build/slidemill" -dir "$lib" -r -list0 </dev/null |
