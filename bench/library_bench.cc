@@ -16,14 +16,17 @@
 // build/bench/library/, with a lossless encode of each folder's frames
 // beside it; later runs start at once.
 //
-// For each way: wall time, photos per second, the videos' total size, and
-// the mean SSIM over all frames of its videos against the lossless ones.
+// For each way: wall time, photos per second, the videos' total size, the
+// mean SSIM over all frames of its videos against the lossless ones, and the
+// processor time it took (which others' work on the machine changes less
+// than the wall time).
 // The last line:
 //   speedup vs recipe: X  ssim: A vs B  size: R x
 // (X: the recipe's time over -jobs 0's; A and B: their SSIMs; R: -jobs 0's
 // total size over the recipe's).
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,10 +101,18 @@ pid_t Spawn(const Args& args, const std::string& output = "/dev/null") {
   return child;
 }
 
-bool Succeeded(pid_t child) {
+// Waits for the child; true when it succeeded. `cpu_seconds` gets the
+// processor time it and every process it waited for took.
+bool Succeeded(pid_t child, double* cpu_seconds = nullptr) {
   int status = 0;
-  return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-         WEXITSTATUS(status) == 0;
+  struct rusage usage = {};
+  bool ok = child > 0 && wait4(child, &status, 0, &usage) == child && WIFEXITED(status) &&
+            WEXITSTATUS(status) == 0;
+  if (cpu_seconds != nullptr) {
+    *cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  }
+  return ok;
 }
 
 // Runs the commands, `jobs` at a time; true when every one succeeded.
@@ -262,6 +273,7 @@ bool MakeReference(const fs::path& library, const fs::path& reference, unsigned 
 
 struct Result {
   double seconds = 0;
+  double cpu_seconds = 0;
   bool ok = false;
   int videos = 0;
   uint64_t bytes = 0;
@@ -344,14 +356,16 @@ int main(int argc, char** argv) {
   for (Way& way : ways) {
     Result& r = way.result;
     auto start = std::chrono::steady_clock::now();
-    r.ok = Succeeded(Spawn(way.args));
+    r.ok = Succeeded(Spawn(way.args), &r.cpu_seconds);
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     fs::path kept = scratch / way.name;
     CollectVideos(library, kept, r);
     r.ssim = MeanSsim(kept, reference, cores);
-    std::printf("%-8s %s  %7.2f s  %6.2f photos/s  %7.1f MiB  ssim %.5f  videos %d of %zu\n",
-                way.name, r.ok ? "ok    " : "FAILED", r.seconds, photos / r.seconds,
-                static_cast<double>(r.bytes) / (1 << 20), r.ssim, r.videos, std::size(kFolders));
+    std::printf(
+        "%-8s %s  %7.2f s  %6.2f photos/s  %7.1f MiB  ssim %.5f  videos %d of %zu  cpu %.1f s\n",
+        way.name, r.ok ? "ok    " : "FAILED", r.seconds, photos / r.seconds,
+        static_cast<double>(r.bytes) / (1 << 20), r.ssim, r.videos, std::size(kFolders),
+        r.cpu_seconds);
     std::fflush(stdout);
     all_made = all_made && r.ok && r.videos == static_cast<int>(std::size(kFolders));
   }
