@@ -111,10 +111,7 @@ std::optional<uint64_t> DirectoryJob::FileSize(const std::string& path) {
   return entry.size;
 }
 
-bool DirectoryJob::WouldEncode() {
-  if (Photos().empty()) return false;
-  return !settings_.SkipExisting || !FileSize(PathsFor().video);
-}
+bool DirectoryJob::WouldEncode() { return Workload() > 0; }
 
 uint64_t DirectoryJob::Workload() {
   constexpr uint64_t kFrameCost = uint64_t{1} << 20;
