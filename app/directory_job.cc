@@ -110,9 +110,46 @@ std::optional<uint64_t> DirectoryJob::FileSize(const std::string& path) {
   return entry.size;
 }
 
-bool DirectoryJob::WouldEncode() {
-  if (Photos().empty()) return false;
-  return !settings_.SkipExisting || !FileSize(PathsFor().video);
+bool DirectoryJob::Fits(const std::string& path) {
+  return std::max(path.size(), platform_.AbsolutePath(path).size()) <= MaxPathLength();
+}
+
+bool DirectoryJob::PathsFit() {
+  std::vector<std::string> written;
+  if (!settings_.SubtitleText.empty()) written.push_back(JoinPath(dir_, settings_.SRTFilename));
+  for (const EncoderFile& file : plan_.files) written.push_back(file.path);
+  std::vector<std::string> used = {part_, video_};
+  for (const std::string& path : written) {
+    std::size_t slash = path.find_last_of(NativePathRules().split_set);
+    used.push_back(path);
+    used.push_back(path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                   TemporaryFileName(0));
+  }
+  used.push_back(JoinPath(dir_, *std::ranges::max_element(photos_, {}, &std::string::size)));
+  return std::ranges::all_of(used, [&](const std::string& path) { return Fits(path); });
+}
+
+DirectoryJob::Found DirectoryJob::Find() {
+  // The photos are looked for with a wildcard, a path like any other.
+  if (!Fits(JoinPath(dir_, "*.jpg"))) return Found::kTooLong;
+  photos_ = Photos();
+  if (photos_.empty()) return Found::kNoPhotos;
+  Paths paths = PathsFor();
+  if (settings_.SkipExisting && FileSize(paths.video)) return Found::kSkipped;
+  // The encoder writes the video under its part name.
+  std::string part = VideoName(PartName(settings_.VideoFilename), settings_,
+                               {paths.program, "", false, paths.font, paths.absolute_dir});
+  video_ = paths.video;
+  part_ = IsAbsolutePath(part) ? part : JoinPath(dir_, part);
+  EncodeRequest request{paths.program, paths.absolute_dir, part, "", paths.font, photos_};
+  if (!settings_.SubtitleText.empty()) {
+    request.title = platform_.AbsolutePath(JoinPath(paths.absolute_dir, settings_.SRTFilename));
+  }
+  // The photos reach an encoder that is given them one by one in byte order
+  // of their names.
+  std::ranges::sort(request.photos);
+  plan_ = context_.encoder.Plan(settings_, request);
+  return PathsFit() ? Found::kPlanned : Found::kTooLong;
 }
 
 bool DirectoryJob::WriteTitle(const std::string& photo, cFile& file) {
@@ -155,37 +192,25 @@ void DirectoryJob::RemoveEncoderFiles() {
 DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
   Block("Changing to this directory:", TextColor::kNormal, dir_);
   log_.Add(dir_, true);
-  std::vector<std::string> photos = Photos();
-  if (photos.empty()) {
-    Fail(kNoJpg);
-    return Prepared::kNothingToDo;
+  switch (Find()) {
+    case Found::kNoPhotos: Fail(kNoJpg); return Prepared::kNothingToDo;
+    case Found::kSkipped:
+      output_.ConsoleLine(TextColor::kSupport, kSkipped);
+      log_.Add(kSkipped);
+      return Prepared::kNothingToDo;
+    case Found::kTooLong:
+      // Decided before anything is written; only a run counts it as failed.
+      Fail(std::string(kTooLongText) + dir_);
+      return settings_.DryRun ? Prepared::kNothingToDo : Prepared::kFailed;
+    case Found::kPlanned: break;
   }
-  Paths paths = PathsFor();
-  if (settings_.SkipExisting && FileSize(paths.video)) {
-    output_.ConsoleLine(TextColor::kSupport, kSkipped);
-    log_.Add(kSkipped);
-    return Prepared::kNothingToDo;
-  }
-  // The encoder writes the video under its part name.
-  std::string part = VideoName(PartName(settings_.VideoFilename), settings_,
-                               {paths.program, "", false, paths.font, paths.absolute_dir});
-  video_ = paths.video;
-  part_ = IsAbsolutePath(part) ? part : JoinPath(dir_, part);
-  EncodeRequest request{paths.program, paths.absolute_dir, part, "", paths.font, photos};
-  if (!settings_.SubtitleText.empty()) {
-    request.title = platform_.AbsolutePath(JoinPath(paths.absolute_dir, settings_.SRTFilename));
-  }
-  // The photos reach an encoder that is given them one by one in byte order
-  // of their names.
-  std::ranges::sort(request.photos);
-  plan_ = context_.encoder.Plan(settings_, request);
   std::string launch = " " + std::string(context_.encoder.name()) + " with this command:";
   if (settings_.DryRun) {
     Block("Would launch" + launch, TextColor::kEmphasis, platform_.ShownCommandLine(arguments()));
     output_.ConsoleLineEnd();
     return Prepared::kNothingToDo;
   }
-  if (!settings_.SubtitleText.empty() && !WriteTitle(JoinPath(dir_, photos.front()), file)) {
+  if (!settings_.SubtitleText.empty() && !WriteTitle(JoinPath(dir_, photos_.front()), file)) {
     return Prepared::kEndRun;
   }
   if (!WriteEncoderFiles()) return Prepared::kFailed;

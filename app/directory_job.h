@@ -23,6 +23,10 @@ namespace slidemill {
 std::string BuildTitleText(const std::string& subtitle, const std::string& day,
                            const std::string& month, const std::string& year);
 
+// How a directory that cannot be worked on for the length of a path is
+// told of, before its path.
+inline constexpr std::string_view kTooLongText = "Passed over, its path is too long: ";
+
 // The last `count` lines of an encoder's output; a line redrawn with
 // carriage returns counts as what it showed last.
 std::vector<std::string> LastLines(std::string_view output, std::size_t count);
@@ -59,9 +63,15 @@ class DirectoryJob {
   // Announces the directory and readies everything its encoder needs.
   Prepared Prepare(cFile& file);
 
-  // Whether a run would encode the directory: it holds a JPG and its video
-  // is not to be passed over. Announces nothing.
-  bool WouldEncode();
+  // What a run would do with the directory: its photos found, its paths
+  // made and its encoder's plan, without announcing anything.
+  enum class Found {
+    kNoPhotos,
+    kSkipped,  // its video exists and is to be passed over
+    kTooLong,  // a path it would use is longer than the system takes
+    kPlanned,  // it would be encoded
+  };
+  Found Find();
 
   const std::string& dir() const { return dir_; }
   const std::vector<CommandArgument>& arguments() const { return plan_.arguments; }
@@ -89,6 +99,14 @@ class DirectoryJob {
   // not hidden or system files.
   std::vector<std::string> Photos();
   Paths PathsFor();
+  // Whether a path fits the system's limit both as it is used here and in
+  // its absolute form: the encoder is given that, and the system makes a
+  // relative path absolute before it judges its length.
+  bool Fits(const std::string& path);
+  // Whether every path the job would use fits: the longest photo, the title
+  // and each file written for the encoder with the temporary name each is
+  // written under first, the part and the video.
+  bool PathsFit();
   // Writes the title file; false (with the error recorded) when it cannot.
   bool WriteTitle(const std::string& photo, cFile& file);
   // Writes the files the encoder reads; false (reported) when one cannot be.
@@ -102,6 +120,7 @@ class DirectoryJob {
   const Settings& settings_;
   const std::string dir_;
   HeldLog log_;
+  std::vector<std::string> photos_;
   EncodePlan plan_;
   std::string video_, part_;  // the final name, and the name written until done
 };

@@ -27,8 +27,7 @@ DirectoryResult JobPool::Process(const std::string& dir, cFile& file) {
     case DirectoryJob::Prepared::kEndRun: job->WriteLog(); return DirectoryResult::kEndRun;
     case DirectoryJob::Prepared::kFailed:
       job->WriteLog();
-      ++videos_tried_;
-      Counted(false);
+      CountFailed();
       return DirectoryResult::kContinue;
     case DirectoryJob::Prepared::kReady: break;
   }
@@ -148,6 +147,11 @@ void JobPool::Stop() {
     Counted(false);
   }
   running_.clear();
+}
+
+void JobPool::CountFailed() {
+  ++videos_tried_;
+  Counted(false);
 }
 
 void JobPool::Counted(bool made) {

@@ -37,6 +37,10 @@ class JobPool {
   // Stops the encoders still running; their unfinished videos are removed.
   void Stop();
 
+  // A photo directory that failed without an encoder started (its paths
+  // too long, say): counted with the failed videos.
+  void CountFailed();
+
   // Shows the progress in the console's title, against this many
   // directories to encode.
   void ShowProgress(int total);

@@ -51,30 +51,51 @@ bool StartWalk(cFileIterator& iterator, const Settings& settings, bool break_key
   return true;
 }
 
-// Calls `each` for every directory of the walk that a run would encode.
-// False when a break key stopped the walk.
-template <typename Each>
-bool ForEachPhotoDirectory(cFileIterator& iterator, RunContext& context, Each each) {
+// Calls `each` for every directory of the walk that a run would encode, and
+// `too_long` for every one that it would pass over for the length of a
+// path. False when a break key stopped the walk.
+template <typename Each, typename TooLong>
+bool ForEachPhotoDirectory(cFileIterator& iterator, RunContext& context, Each each,
+                           TooLong too_long) {
   for (;;) {
     std::string dir = iterator.MOVETONEXTDIR();
-    if (iterator.STATE() == iterator.STATE_COMPLETE()) return true;
-    if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) return false;
-    if (DirectoryJob(context, dir).WouldEncode()) each(dir);
+    bool complete = iterator.STATE() == iterator.STATE_COMPLETE();
+    if (!complete && iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) return false;
+    if (!complete) {
+      DirectoryJob::Found found = DirectoryJob(context, dir).Find();
+      if (found == DirectoryJob::Found::kPlanned) each(dir);
+      if (found == DirectoryJob::Found::kTooLong) too_long(dir);
+    }
+    for (const std::string& path : iterator.TakeTooLongPaths()) too_long(path);
+    if (complete) return true;
   }
 }
 
 // Only the paths, for other programs to read; Ctrl-C ends the list without
-// a question, which would land among them.
+// a question, which would land among them. A directory passed over for the
+// length of a path is said on the standard error stream, and the status
+// tells that the list lacks it.
 int List(cFileIterator& iterator, RunContext& context) {
-  bool whole = ForEachPhotoDirectory(iterator, context, [&](const std::string& dir) {
-    context.output.ConsoleWrite(dir);
-    if (context.settings.List0) {
-      context.output.ConsoleWrite(std::string_view("\0", 1));
-    } else {
-      context.output.ConsoleLineEnd();
-    }
-  });
-  if (whole) return 0;
+  Output& output = context.output;
+  bool passed_over = false;
+  bool whole = ForEachPhotoDirectory(
+      iterator, context,
+      [&](const std::string& dir) {
+        output.ConsoleWrite(dir);
+        if (context.settings.List0) {
+          output.ConsoleWrite(std::string_view("\0", 1));
+        } else {
+          output.ConsoleLineEnd();
+        }
+      },
+      [&](const std::string& dir) {
+        output.SetTextColor(TextColor::kFailure);
+        output.ErrorWrite(std::string(kTooLongText) + dir);
+        output.ErrorLineEnd();
+        output.SetTextColor(TextColor::kNormal);
+        passed_over = true;
+      });
+  if (whole) return passed_over ? kStatusVideosFailed : 0;
   SetJobError(context.error, kErrorAborted, "");
   return EndOfRun(context.error, context.output);
 }
@@ -85,7 +106,8 @@ int CountPhotoDirectories(RunContext& context) {
   cFileIterator counter(context.platform);
   int total = 0;
   if (StartWalk(counter, context.settings, false)) {
-    ForEachPhotoDirectory(counter, context, [&](const std::string&) { ++total; });
+    auto count = [&](const std::string&) { ++total; };
+    ForEachPhotoDirectory(counter, context, count, count);
   }
   return total;
 }
@@ -99,10 +121,12 @@ int Walk(cFileIterator& iterator, RunContext& context) {
   if (!context.settings.DryRun && platform.ShowTitle("Slidemill")) {
     pool.ShowProgress(CountPhotoDirectories(context));
   }
-  // A directory too deep for the system's paths is not walked, and says so.
+  // A directory too deep for the system's paths is not walked, and says so;
+  // a run counts it as failed, as it does one that the job passes over.
   auto report_too_long = [&] {
     for (const std::string& path : iterator.TakeTooLongPaths()) {
-      output.ReportFailure("Passed over, its path is too long: " + path);
+      output.ReportFailure(std::string(kTooLongText) + path);
+      if (!context.settings.DryRun) pool.CountFailed();
     }
   };
   for (;;) {

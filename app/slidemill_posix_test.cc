@@ -149,6 +149,12 @@ testing::AssertionResult Contains(const std::string& text, const std::string& pa
          << testing::PrintToString(part) << " is not in " << testing::PrintToString(text);
 }
 
+long Count(const std::string& text, const std::string& part) {
+  long count = 0;
+  for (std::size_t at = text.find(part); at != npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 // A title file of one cue.
 std::string Srt(const std::string& text) {
   return "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + text + "\r\n";
@@ -513,19 +519,33 @@ TEST_F(WholeRunTest, DirectoryThatVanishesIsPassedOver) {
   EXPECT_EQ(EncodedDirs(), Strings{"a"});
 }
 
-// Photo directories nested past PATH_MAX, made one level at a time.
+// A directory is judged by the absolute paths its encoder is given, though
+// -dir is relative. Nested close to PATH_MAX, the one whose part video just
+// fits is encoded; one a byte longer, and one too deep for the walk, are
+// said once (on the standard error stream with -list) and failed.
 TEST_F(WholeRunTest, PathsPastPathMaxArePassedOver) {
-  const std::string name(200, 'd');
+  const std::size_t fits = PATH_MAX - 27;  // the part video's name is 25 bytes
+  std::string chain;
+  while (root_.native().size() + chain.size() + 102 < fits) chain += std::string(100, 'd') + "/";
+  const std::string fitting(fits - root_.native().size() - 1 - chain.size(), 'e');
+  const std::string longer(fitting.size() + 1, 'f'), deep(255, 'z');
   RunProgram({"env", "-C", root_, "bash", "-c",
-              "for i in $(seq 24); do mkdir " + name + " && cd " + name + " && touch p.jpg; done"});
-  Strings within;
-  for (std::string path = name; root_.native().size() + 1 + path.size() < PATH_MAX;
-       path += "/" + name)
-    within.push_back(path);
-  Result run = Slidemill({"-dir", root_});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(EncodedDirs(), within);
-  EXPECT_TRUE(Contains(run.out, "Passed over, its path is too long: "));
+              "mkdir -p " + chain + " && cd " + chain + " && for n in " + fitting + " " + longer +
+                  " " + deep + "; do mkdir $n && touch $n/p.jpg; done"});
+  Result run = Slidemill({"-log-path", log_}), list = Slidemill({"-list"});
+  EXPECT_EQ(run.status, 6);
+  EXPECT_EQ(EncodedDirs(), Strings{chain + fitting});
+  EXPECT_EQ(run.err, "2 of 3 videos failed.\n");
+  EXPECT_EQ(list.status, 6);
+  EXPECT_EQ(list.out, "photos/" + chain + fitting + "\n");
+  std::string said;
+  for (const std::string& name : {deep, longer}) {
+    std::string line = "Passed over, its path is too long: photos/" + chain + name + "\n";
+    EXPECT_EQ(Count(run.out, line), 1) << name.front();
+    EXPECT_EQ(Count(Log(), "    " + line), 1) << name.front();
+    said += line;
+  }
+  EXPECT_EQ(list.err, said);
 }
 
 TEST_F(RealEncoderTest, OneThatCannotStartEndsTheRun) {

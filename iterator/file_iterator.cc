@@ -92,7 +92,6 @@ struct cFileIterator::Impl {
   // (Windows answers nothing for "C:\" or "\\host\share") is still a
   // directory to walk.
   std::optional<FileEntry> LookupDir(const std::string& path) {
-    if (path.size() > max_path_length) return std::nullopt;  // never cut a path
     FileEntry entry;
     if (!platform.FindFirst(path, &entry)) {
       if (path.empty() || !platform.DirectoryExists(path)) return std::nullopt;
@@ -151,6 +150,7 @@ struct cFileIterator::Impl {
     switch (platform.ListDirectory(dir_path, &listing)) {
       case ListResult::kNotFound: return StepResult::kOk;
       case ListResult::kFailed: return StepResult::kScanFailed;
+      case ListResult::kTooLong: too_long.push_back(dir_path); return StepResult::kScanFailed;
       case ListResult::kOk: break;
     }
     const bool descend = current.max_depth == kUnlimitedDepth || current.max_depth > current.depth;
@@ -321,6 +321,12 @@ int32_t cFileIterator::ADDDIR(const DirPathArgument& DIRPATH, std::optional<int3
   bool any_missing = false;
   for (const std::string& given : *paths) {
     std::string path = TrimTrailingSeparators(given, it.rules);
+    // Never cut: a path the record cannot hold is passed over like a
+    // subdirectory's.
+    if (path.size() > it.max_path_length) {
+      it.too_long.push_back(std::move(path));
+      continue;
+    }
     if (std::optional<FileEntry> entry = it.LookupDir(path)) {
       found.push_back(std::move(*entry));
     } else {

@@ -114,9 +114,9 @@ class cFileIterator {
   static constexpr int32_t STATE_ITERATING() { return 1; }
   static constexpr int32_t STATE_COMPLETE() { return 2; }
 
-  // Beyond the published members: the subdirectories passed over since the
-  // last call because their paths are too long for a record, so that the
-  // program can say so.
+  // Beyond the published members: the directories passed over since the
+  // last call because their paths are too long for a record or for the
+  // system to list, so that the program can say so.
   std::vector<std::string> TakeTooLongPaths();
 
  private:

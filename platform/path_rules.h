@@ -36,6 +36,11 @@ inline constexpr PathRules kPosixPathRules{'/', "/", "/", false, 4096, false, fa
 // The rules of the system the program was built for.
 const PathRules& NativePathRules();
 
+// The longest path the system takes, the one a record's name field holds.
+inline std::size_t MaxPathLength(const PathRules& rules = NativePathRules()) {
+  return rules.name_field_size - 1;
+}
+
 // Whether a name holds a wildcard byte, * or ?.
 bool HasWildcard(std::string_view name);
 

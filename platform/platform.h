@@ -69,6 +69,7 @@ enum class ListResult {
   kOk,        // listed (possibly empty)
   kNotFound,  // the system reports nothing to list
   kFailed,    // cannot be listed: no permission, vanished, not a directory
+  kTooLong,   // its path is too long for the system to list it
 };
 
 // Console text attributes (foreground on black), with their Windows values.

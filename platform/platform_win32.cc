@@ -218,6 +218,23 @@ DWORD WriteBytes(HANDLE file, std::string_view bytes) {
   return 0;
 }
 
+// Text in the program's code page as the wide calls take it, and back.
+std::wstring Wide(std::string_view text) {
+  int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, nullptr);
+  return text;
+}
+
 bool IsConsole(HANDLE handle) {
   DWORD mode;
   return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
@@ -399,10 +416,14 @@ class Win32Platform : public Platform {
 
   ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
     // JoinPath: a root such as "\\" or "C:\\" takes no second separator.
-    switch (FindEntries(JoinPath(dir, "*", kWindowsPathRules), entries)) {
+    std::string pattern = JoinPath(dir, "*", kWindowsPathRules);
+    switch (FindEntries(pattern, entries)) {
       case ERROR_SUCCESS: return ListResult::kOk;
       case ERROR_FILE_NOT_FOUND: return ListResult::kNotFound;
-      default: return ListResult::kFailed;
+      default:
+        // The length the system judges is the absolute path's.
+        return AbsolutePath(pattern).size() > MaxPathLength() ? ListResult::kTooLong
+                                                              : ListResult::kFailed;
     }
   }
 
@@ -419,13 +440,16 @@ class Win32Platform : public Platform {
   }
 
   std::string AbsolutePath(const std::string& path) override {
-    DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    // The wide call answers a path longer than the system's paths too, so
+    // that its length can be judged.
+    std::wstring wide = Wide(path);
+    DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;
-    std::string full(size, '\0');
-    DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
     if (length == 0 || length >= size) return path;
     full.resize(length);
-    return full;
+    return Narrow(full);
   }
 
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
@@ -456,15 +480,6 @@ class Win32Platform : public Platform {
     std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
                             TemporaryFileName(GetCurrentProcessId());
     DWORD failure = 0;
-    // A title path that fits the system's limit while the temporary one
-    // would not is written in place.
-    if (temporary.size() >= MAX_PATH) {
-      ScopedHandle in_place(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-      failure = in_place.valid() ? WriteBytes(in_place.get(), bytes) : GetLastError();
-      if (failure != 0) *error = FileErrorText(failure);
-      return failure == 0;
-    }
     {
       ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -87,12 +87,34 @@ else
     fail "ffmpeg's list: $(cat "$s/records.txt")"
   [ -f "$o/_movie.mp4" ] || fail "ffmpeg made no video"
   [ -e "$o/.slidemill-photos.ffconcat" ] && fail "ffmpeg's list left behind"
-  # A 242-character directory gets its title (its video goes elsewhere: a
-  # part name would not fit); one past the limit is said.
-  long="$s/long/$(printf 'l%.0s' $(seq $((242 - ${#w} - 6))))"
-  mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf jpeg >"$long/p.jpg"
-  check 0 $'*\nPassed over, its path is too long: *' '' -dir "$w\long" -r -mencoder-path "$enc" -subtitle-text x -video-filename "$w\long.avi"
-  [ -f "$long/_title.srt" ] || fail "no title in a 242-character directory"
+  # Folders of lengths on each side of each edge, a photo in each: with each
+  # encoder, with a title and without, each ends with its video if its
+  # longest path fits in 259 characters, else it is said once (console and
+  # log) and failed, leaving nothing. The longest name is a title of 30,
+  # ffmpeg's list (26) or mencoder's part (25); the photos' wildcard needs 5,
+  # a listing 2, a record 0.
+  wd="$w\deep" && srt=$(printf 't%.0s' $(seq 26)).srt
+  for len in 228 229 232 233 234 253 254 257 258 259 260 262; do
+    d="$s/deep/$(printf 'd%.0s' $(seq $((len - ${#wd} - 1))))" && mkdir -p "$d" && printf jpeg >"$d/p.jpg"
+  done
+  for c in "mencoder 25" "ffmpeg 26" "mencoder 30 -subtitle-text x -srt-filename $srt" \
+    "ffmpeg 30 -subtitle-text x -srt-filename $srt"; do
+    read -r encoder longest title <<<"$c" && fits=$((258 - longest)) && : >"$s/deep.log"
+    failed=$(ls "$s/deep" | awk -v w=${#wd} -v f=$fits 'w + 1 + length > f' | wc -l)
+    # shellcheck disable=SC2086  # the title's options split at spaces
+    check 6 '*' "$failed of 12 videos failed."$'\n' -dir "$wd" -r -encoder $encoder \
+      -$encoder-path "$enc" -log-path "$w\deep.log" $title
+    for d in "$s"/deep/*; do
+      wdd="$wd\\${d##*/}" && long=$((${#wdd} > fits ? 1 : 0)) && made=0
+      said="Passed over, its path is too long: $wdd"
+      [ "$(grep -cxF "$said" <<<"${out//$'\r'/}")" = $long ] || fail "$c: ${#wdd}: said $long times"
+      [ "$(tr -d '\r' <"$s/deep.log" | grep -cxF "    $said")" = $long ] || fail "$c: ${#wdd}: logged $long times"
+      { [ -s "$d/_movie.avi" ] || [ -s "$d/_movie.mp4" ]; } && made=1
+      [ $made = $((1 - long)) ] || fail "$c: ${#wdd}: made $made videos"
+      rm -f "$d/_movie.avi" "$d/_movie.mp4" "$d/$srt"
+      [ "$(ls -A "$d")" = p.jpg ] || fail "$c: ${#wdd}: left behind: $(ls -A "$d")"
+    done
+  done
   # An encoder that cannot be found or is a batch file ends the run; comspec
   # is not needed.
   check 5 '*' $'\nError starting encoder: *' -dir "$wt\a"
