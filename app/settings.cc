@@ -162,12 +162,15 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
   for (const Encoder* candidate : Encoders()) {
     std::string name(candidate->name());
     auto given = raw.EncoderPaths.find(name);
-    std::string path;
-    if (!CheckFileOption(given == raw.EncoderPaths.end() ? "" : given->second,
-                         candidate->path_option(), path, error, platform)) {
+    if (given == raw.EncoderPaths.end() || !Given(given->second)) continue;
+    // The program as starting it would find it (on Windows with an
+    // extension of PATHEXT when it has none).
+    if (!platform.ProgramFile(given->second)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "The file specified by '" + candidate->path_option() + "' does not exist.");
       return;
     }
-    if (!path.empty()) s.EncoderPaths[name] = path;
+    s.EncoderPaths[name] = given->second;
   }
 
   s.Recurse = Given(raw.Recurse);

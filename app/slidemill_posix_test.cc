@@ -552,7 +552,7 @@ TEST_F(RealEncoderTest, OneThatCannotStartEndsTheRun) {
   PhotoDirs({"a", "b"});
   Result run = Slidemill({}, kRealEncoders, {"PATH=/nonexistent"});
   EXPECT_EQ(run.status, 5);
-  EXPECT_EQ(run.err, "\nError starting encoder: No such file or directory\n");
+  EXPECT_EQ(run.err, "\nError starting encoder: mencoder: No such file or directory\n");
   EXPECT_EQ(run.out.find("photos/b"), npos) << "the run went on";
 }
 

@@ -186,6 +186,10 @@ class Platform {
   virtual bool DirectoryExists(const std::string& path) = 0;
   // An existing entry that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
+  // The program file that a path names, as starting it would find it: the
+  // file itself, or on Windows for a name without an extension the first
+  // with an extension of PATHEXT. Nothing when there is none.
+  virtual std::optional<std::string> ProgramFile(const std::string& path) = 0;
   // The system's Fonts folder; "" when it cannot be had.
   virtual std::string FontsFolder() = 0;
   // Opens the file for appending (creating it), writes, closes. False when
@@ -282,6 +286,9 @@ class PlatformWrapper : public Platform {
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
   bool DirectoryExists(const std::string& path) override { return target_.DirectoryExists(path); }
   bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  std::optional<std::string> ProgramFile(const std::string& path) override {
+    return target_.ProgramFile(path);
+  }
   std::string FontsFolder() override { return target_.FontsFolder(); }
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
     return target_.AppendToFile(path, bytes);

@@ -178,6 +178,11 @@ class PosixPlatform : public Platform {
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
   }
 
+  std::optional<std::string> ProgramFile(const std::string& path) override {
+    if (!FileExists(path)) return std::nullopt;
+    return path;
+  }
+
   std::string FontsFolder() override {
     // Where Linux distributions install the Windows core fonts.
     return "/usr/share/fonts/truetype/msttcorefonts";

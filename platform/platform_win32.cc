@@ -131,15 +131,32 @@ std::string FileErrorText(DWORD error) {
   }
 }
 
-// The system's own description of an error, on one line.
-std::string SystemErrorText(DWORD error) {
+// The system's own description of an error, on one line. Messages come
+// with their inserts unfilled ("%1 is not a valid Win32 application"), so
+// that none can ask for more than it is given; each one is `insert`, and
+// `inserted` tells whether there was one.
+std::string SystemErrorText(DWORD error, std::string_view insert = {}, bool* inserted = nullptr) {
   char* text = nullptr;
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message =
+  std::string raw =
       length > 0 && text != nullptr ? std::string(text, length) : "Error " + std::to_string(error);
   if (text != nullptr) LocalFree(text);
+  auto digit = [&](std::size_t at) { return at < raw.size() && std::isdigit(raw[at] & 0xFF); };
+  std::string message;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    // An insert is "%" and its number, with an optional "!format!".
+    if (raw[i] != '%' || !digit(i + 1) || raw[i + 1] == '0') {
+      message += raw[i];
+      continue;
+    }
+    while (digit(i + 1)) ++i;
+    std::size_t format_end = raw[i + 1] == '!' ? raw.find('!', i + 2) : std::string::npos;
+    if (format_end != std::string::npos) i = format_end;
+    message += insert;
+    if (inserted != nullptr) *inserted = true;
+  }
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.')) {
     message.pop_back();
@@ -233,6 +250,17 @@ std::string Narrow(std::wstring_view wide) {
   WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
                       nullptr, nullptr);
   return text;
+}
+
+// The entries of a list such as PATH, empty ones left out.
+std::vector<std::string> SplitList(std::string_view list) {
+  std::vector<std::string> entries;
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = std::min(list.find(';', start), list.size());
+    if (end > start) entries.emplace_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return entries;
 }
 
 bool IsConsole(HANDLE handle) {
@@ -351,6 +379,11 @@ class Win32Platform : public Platform {
     FindClose(find);
     constexpr DWORD kVolumeLabel = 0x8;
     return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | kVolumeLabel)) == 0;
+  }
+
+  std::optional<std::string> ProgramFile(const std::string& path) override {
+    // Never searched for: a path means where it says.
+    return FindProgram(AbsolutePath(path));
   }
 
   std::string FontsFolder() override {
@@ -520,10 +553,7 @@ class Win32Platform : public Platform {
   // each one as the C runtime will split it back.
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     std::vector<CommandArgument> line = arguments;
-    if (!line.empty()) {
-      DWORD ignored = 0;
-      line[0].text = FindProgram(line[0].text, &ignored).value_or(line[0].text);
-    }
+    if (!line.empty()) line[0].text = FindProgram(line[0].text).value_or(line[0].text);
     return WindowsCommandLine(line);
   }
 
@@ -546,10 +576,9 @@ class Win32Platform : public Platform {
     PROCESS_INFORMATION process = {};
     // Started directly, with no command interpreter to read names as
     // commands or expand %VARIABLES% in them.
-    DWORD not_found = 0;
-    std::optional<std::string> program =
-        arguments.empty() ? std::nullopt : FindProgram(arguments[0].text, &not_found);
-    if (!program) return {0, NotRun(ChildOutcome::Kind::kCannotStart, not_found)};
+    std::string name = arguments.empty() ? "" : arguments[0].text;
+    std::optional<std::string> program = FindProgram(name);
+    if (!program) return {0, CannotStart(name, ERROR_FILE_NOT_FOUND)};
     if (IsBatchFile(*program)) {
       return {0, ChildOutcome{ChildOutcome::Kind::kCannotStart, 0,
                               "A batch file cannot be the encoder: " + *program}};
@@ -583,9 +612,8 @@ class Win32Platform : public Platform {
     SetInheritable(input, output, false);
     if (!created) {
       if (lend) TakeConsoleInputBack();
-      return {0, NotRun(error == ERROR_DIRECTORY ? ChildOutcome::Kind::kNoDirectory
-                                                 : ChildOutcome::Kind::kCannotStart,
-                        error)};
+      if (error == ERROR_DIRECTORY) return {0, NotRun(ChildOutcome::Kind::kNoDirectory, error)};
+      return {0, CannotStart(*program, error)};
     }
     ScopedHandle thread(process.hThread);
     children_.push_back(
@@ -750,18 +778,39 @@ class Win32Platform : public Platform {
     return tail;
   }
 
-  // The program a command names, as the command interpreter would find it:
-  // a path as given, a bare name through the search path; ".exe" when the
-  // name has no extension.
-  static std::optional<std::string> FindProgram(const std::string& name, DWORD* error) {
-    std::string found(MAX_PATH, '\0');
-    DWORD length = SearchPathA(nullptr, name.c_str(), ".exe", MAX_PATH, found.data(), nullptr);
-    if (length == 0 || length >= MAX_PATH) {
-      *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
-      return std::nullopt;
+  // The program a command names, found as the command interpreter finds
+  // it: a name with a directory part there, a bare name in the current
+  // directory and then in each entry of PATH (quotes around an entry
+  // removed, empty entries skipped); a name without an extension with each
+  // extension of PATHEXT in turn. The answer spells the name as the
+  // directory does.
+  std::optional<std::string> FindProgram(const std::string& name) {
+    std::size_t last = name.find_last_of("\\/:");
+    std::vector<std::string> dirs;
+    if (last != std::string::npos) {
+      dirs.push_back("");
+    } else if (!name.empty()) {
+      dirs.push_back(CurrentDirectory());
+      for (std::string entry : SplitList(EnvironmentVariable("PATH").value_or(""))) {
+        std::erase(entry, '"');
+        if (!entry.empty()) dirs.push_back(std::move(entry));
+      }
     }
-    found.resize(length);
-    return found;
+    std::vector<std::string> extensions = {""};
+    if (name.find('.', last == std::string::npos ? 0 : last + 1) == std::string::npos) {
+      std::string pathext = EnvironmentVariable("PATHEXT").value_or("");
+      extensions = SplitList(pathext.empty() ? ".COM;.EXE;.BAT;.CMD" : pathext);
+    }
+    for (const std::string& dir : dirs) {
+      for (const std::string& extension : extensions) {
+        std::string path = dir.empty() ? name + extension : JoinPath(dir, name + extension);
+        FileEntry entry;
+        if (FindFirst(path, &entry) && (entry.attributes & kAttributeDirectory) == 0) {
+          return path.substr(0, path.find_last_of("\\/:") + 1) + entry.name;
+        }
+      }
+    }
+    return std::nullopt;
   }
 
   // Only the command interpreter runs these, and it would read every name
@@ -774,6 +823,15 @@ class Win32Platform : public Platform {
 
   static ChildOutcome NotRun(ChildOutcome::Kind kind, DWORD error) {
     return ChildOutcome{kind, 0, SystemErrorText(error)};
+  }
+
+  // The program that could not be started is named: in the system's words
+  // where they have a place for it, else before them.
+  static ChildOutcome CannotStart(const std::string& program, DWORD error) {
+    bool inserted = false;
+    std::string text = SystemErrorText(error, program, &inserted);
+    if (!inserted && !program.empty()) text = program + ": " + text;
+    return ChildOutcome{ChildOutcome::Kind::kCannotStart, 0, text};
   }
 
   // Only the system's own code for a console interrupt is read here; what

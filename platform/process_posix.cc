@@ -211,9 +211,10 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
   if (error != 0) {
     if (lend) TakeTerminalBack();
     // The directory may have gone between the check and the start.
-    bool entered = EnterError(dir) == 0;
-    return {0, NotRun(entered ? ChildOutcome::Kind::kCannotStart : ChildOutcome::Kind::kNoDirectory,
-                      error)};
+    if (EnterError(dir) != 0) return {0, NotRun(ChildOutcome::Kind::kNoDirectory, error)};
+    ChildOutcome outcome = NotRun(ChildOutcome::Kind::kCannotStart, error);
+    outcome.error = arguments[0].text + ": " + outcome.error;  // the program it could not start
+    return {0, outcome};
   }
   g_started.push_back({child, background, std::move(output)});
   AddRunningChild(child);

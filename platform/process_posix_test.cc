@@ -41,13 +41,6 @@ INSTANTIATE_TEST_SUITE_P(
                     EndCase{"DirectoryMissing", "exit 0", "/no/such/dir", Kind::kNoDirectory, 0}),
     [](const testing::TestParamInfo<EndCase>& param) { return param.param.name; });
 
-TEST(ProcessTest, MissingProgramCannotStart) {
-  ChildStart missing = SystemPlatform().StartChild({{"/no/such/program"}}, "/", false);
-  EXPECT_EQ(missing.id, 0u);
-  EXPECT_EQ(missing.outcome.kind, Kind::kCannotStart);
-  EXPECT_EQ(missing.outcome.error, "No such file or directory");
-}
-
 // A background child: a process group of its own, no keyboard, its output
 // kept; a limited wait that ends first, and a stop.
 TEST(ProcessTest, BackgroundChildren) {

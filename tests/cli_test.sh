@@ -115,9 +115,16 @@ else
       [ "$(ls -A "$d")" = p.jpg ] || fail "$c: ${#wdd}: left behind: $(ls -A "$d")"
     done
   done
-  # An encoder that cannot be found or is a batch file ends the run; comspec
-  # is not needed.
-  check 5 '*' $'\nError starting encoder: *' -dir "$wt\a"
+  # An encoder is found as the command interpreter finds it: through a
+  # quoted PATH entry among empty ones, with an extension of PATHEXT. One that
+  # cannot be found or started is named; a batch file is refused; comspec is
+  # not needed.
+  cp "$root/build-windows/test_encoder.exe" "$e/mencoder.exe"
+  WINEPATH=";\"$w\my tools & more\";" check 0 '*' '' -dir "$wt\a"
+  check 0 '*' '' -dir "$wt\a" -mencoder-path "$w\my tools & more\e"
+  check 5 '*' $'\nError starting encoder: mencoder.exe: File not found\n' -dir "$wt\a"
+  printf junk >"$s/bad.exe"
+  check 5 '*' $'\nError starting encoder: Bad EXE format for Z:*\\bad.exe\n' -dir "$wt\a" -mencoder-path "$w\bad.exe"
   printf '@echo off\r\n' >"$s/e.bat"
   check 5 '*' $'\nError starting encoder: A batch file cannot be the encoder: *' -dir "$wt\a" -mencoder-path "$w\e.bat"
   run=("$root/scripts/wine.sh" cmd /c)
