@@ -56,8 +56,16 @@ std::string Output::LogLine(std::string_view text, bool with_timestamp) {
   return line;
 }
 
-void Output::AppendToLog(std::string_view lines) {
-  if (!log_path_.empty() && !lines.empty()) platform_.AppendToFile(log_path_, lines);
+bool Output::AppendToLog(std::string_view lines) {
+  if (log_path_.empty() || lines.empty() || platform_.AppendToFile(log_path_, lines)) return true;
+  if (!log_failure_said_) {
+    log_failure_said_ = true;
+    SetTextColor(TextColor::kFailure);
+    ErrorWrite("The log file cannot be written: " + log_path_);
+    ErrorLineEnd();
+    SetTextColor(TextColor::kNormal);
+  }
+  return false;
 }
 
 int32_t PrintJobError(const JobError& error, Output& output) {

@@ -31,12 +31,13 @@ class Output {
 
   // Appends one line to the log: "MM-DD-YYYY HH:MM:SS text" when stamped,
   // four spaces and the text otherwise. Does nothing without a log path; a
-  // log that cannot be written is skipped silently for that line.
+  // log that cannot be written is skipped for that line, and said once.
   void WriteLog(std::string_view text, bool with_timestamp = true);
   // The log line WriteLog would write, stamped now.
   std::string LogLine(std::string_view text, bool with_timestamp);
-  // Appends whole lines made by LogLine.
-  void AppendToLog(std::string_view lines);
+  // Appends whole lines made by LogLine; false when the log cannot be
+  // written, which the first time is said on the standard error stream.
+  bool AppendToLog(std::string_view lines);
   void set_log_path(std::string path) { log_path_ = std::move(path); }
 
   Platform& platform() { return platform_; }
@@ -44,6 +45,7 @@ class Output {
  private:
   Platform& platform_;
   std::string log_path_;
+  bool log_failure_said_ = false;
 };
 
 // One directory's log lines, kept together and written as one when the

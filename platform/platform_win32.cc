@@ -393,10 +393,11 @@ class Win32Platform : public Platform {
   }
 
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
-    // Opened without sharing and closed again, so the file is complete on disk
-    // after every line.
-    ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Closed again after every write, so the file is complete on disk after
+    // every line; meanwhile others may read it (a viewer that follows the
+    // log), but not write.
+    ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     while (!bytes.empty()) {
       DWORD written = 0;
