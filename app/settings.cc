@@ -128,7 +128,9 @@ std::string Alternatives(const std::vector<std::string>& names) {
 
 void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platform& platform,
                       const PathRules& rules) {
-  s.Dir = TrimTrailingSeparators(Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules);
+  // Shown as typed but for the separators, which are the system's own.
+  s.Dir = NativeSeparators(
+      TrimTrailingSeparators(Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules), rules);
   s.DirFilter = TextOr(raw.DirFilter, "");
 
   if (!CheckInteger(raw.VideoFramesPerSecond, "-video-frames-per-second", s.VideoFramesPerSecond,

@@ -113,12 +113,17 @@ TEST_F(ValidateTest, DepthIsMinusOneWithRUnlessGiven) {
   EXPECT_EQ(settings_.RDepth, 2);
 }
 
-TEST_F(ValidateTest, RootLosesItsTrailingSeparators) {
+TEST_F(ValidateTest, RootLosesItsTrailingSeparatorsAndShowsTheSystemsOwn) {
   std::string sep(1, NativePathRules().separator);
   Validate({{"-dir", " a b" + sep + sep}});
   EXPECT_EQ(settings_.Dir, " a b");
   Validate({});
   EXPECT_EQ(settings_.Dir, scratch_.str());
+  RawOptions raw;
+  raw.Dir = "z:/Photos/../d/";
+  JobError error;
+  ValidateSettings(raw, settings_, error, platform_, kWindowsPathRules);
+  EXPECT_EQ(settings_.Dir, "z:\\Photos\\..\\d");
 }
 
 // The first of four fonts in the Fonts folder; none there is no error.

@@ -50,6 +50,10 @@ bool HasWildcard(std::string_view name);
 std::string TrimTrailingSeparators(std::string_view path,
                                    const PathRules& rules = NativePathRules());
 
+// Every separator written as the system's own: "Z:/photos" is "Z:\photos"
+// on Windows, as its own tools show it.
+std::string NativeSeparators(std::string_view path, const PathRules& rules = NativePathRules());
+
 // Joins a directory and a name with one separator ("/" + "a" is "/a", not
 // "//a"). An empty directory gives the name alone, rooted: "\name".
 std::string JoinPath(std::string_view dir, std::string_view name,
