@@ -149,6 +149,7 @@ testing::AssertionResult Contains(const std::string& text, const std::string& pa
          << testing::PrintToString(part) << " is not in " << testing::PrintToString(text);
 }
 
+// How many times `part` is in `text`.
 long Count(const std::string& text, const std::string& part) {
   long count = 0;
   for (std::size_t at = text.find(part); at != npos; at = text.find(part, at + 1)) ++count;
