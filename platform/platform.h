@@ -216,6 +216,20 @@ class Platform {
   // `error` says why in a few words ("Permission denied").
   virtual bool WriteWholeFile(const std::string& path, std::string_view bytes,
                               std::string* error) = 0;
+  // Up to `limit` bytes from the start of a regular file. Opening it never
+  // waits: a FIFO or a device is refused, not read. False when it cannot be
+  // read, with the system's words why.
+  virtual bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                             std::string* error) = 0;
+  // A new file in the system's temporary folder that only the user may
+  // read, holding `bytes`: its path, or false with the system's words why.
+  virtual bool WriteTemporaryFile(std::string_view bytes, std::string* path,
+                                  std::string* error) = 0;
+  // A new symbolic link to `target`, a photo, in the system's temporary
+  // folder, named with ".jpg"; false where the system makes none (Windows,
+  // whose file names never need one).
+  virtual bool LinkTemporaryFile(const std::string& target, std::string* path,
+                                 std::string* error) = 0;
   // Removes a file; false when it cannot.
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames a file, replacing one of the new name; false (with a few words
@@ -302,6 +316,17 @@ class PlatformWrapper : public Platform {
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
                       std::string* error) override {
     return target_.WriteWholeFile(path, bytes, error);
+  }
+  bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                     std::string* error) override {
+    return target_.ReadFileStart(path, limit, bytes, error);
+  }
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    return target_.WriteTemporaryFile(bytes, path, error);
+  }
+  bool LinkTemporaryFile(const std::string& target, std::string* path,
+                         std::string* error) override {
+    return target_.LinkTemporaryFile(target, path, error);
   }
   bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {

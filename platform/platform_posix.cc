@@ -232,6 +232,20 @@ class PosixPlatform : public Platform {
     return WriteFileThroughTemporary(path, bytes, error);
   }
 
+  bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                     std::string* error) override {
+    return ReadStart(path, limit, bytes, error);
+  }
+
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    return MakeTemporary(bytes, nullptr, path, error);
+  }
+
+  bool LinkTemporaryFile(const std::string& target, std::string* path,
+                         std::string* error) override {
+    return MakeTemporary("", target.c_str(), path, error);
+  }
+
   bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
 
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -491,6 +493,68 @@ class Win32Platform : public Platform {
       return false;
     }
     return true;
+  }
+
+  bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                     std::string* error) override {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) {
+      *error = SystemErrorText(GetLastError());
+      return false;
+    }
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      *error = "Not a regular file";
+      return false;
+    }
+    bytes->assign(limit, '\0');
+    std::size_t got = 0;
+    for (DWORD n = 1; got < limit && n > 0; got += n) {
+      DWORD want = static_cast<DWORD>(std::min<std::size_t>(limit - got, 1 << 20));
+      if (!ReadFile(file.get(), bytes->data() + got, want, &n, nullptr)) {
+        *error = SystemErrorText(GetLastError());
+        return false;
+      }
+    }
+    bytes->resize(got);
+    return true;
+  }
+
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    char folder[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    DWORD failure = length == 0 || length > MAX_PATH ? GetLastError() : ERROR_FILE_EXISTS;
+    static std::atomic<unsigned> made{0};
+    // A name another program took is passed over.
+    for (int tries = 0; failure == ERROR_FILE_EXISTS && tries < 100; ++tries) {
+      char name[64];
+      snprintf(name, sizeof name, "slidemill-%lx-%x.txt", GetCurrentProcessId(), made++);
+      std::string candidate = JoinPath(folder, name, kWindowsPathRules);
+      {
+        ScopedHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        if (!file.valid()) {
+          failure = GetLastError();
+          continue;
+        }
+        failure = WriteBytes(file.get(), bytes);
+      }
+      if (failure == 0) {
+        *path = candidate;
+        return true;
+      }
+      DeleteFileA(candidate.c_str());
+    }
+    *error = SystemErrorText(failure);
+    return false;
+  }
+
+  bool LinkTemporaryFile(const std::string&, std::string*, std::string* error) override {
+    *error = SystemErrorText(ERROR_NOT_SUPPORTED);
+    return false;
   }
 
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }

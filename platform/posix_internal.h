@@ -104,6 +104,14 @@ ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
 // or the errno of the failure.
 int WriteAll(int fd, std::string_view bytes);
 bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes, std::string* error);
+bool ReadStart(const std::string& path, std::size_t limit, std::string* bytes, std::string* error);
+// A new entry of the temporary folder, "slidemill-<process>-<n>": a file
+// of the user's own holding `bytes`, or with `link_to` a symbolic link to
+// that, its name ending in ".jpg".
+bool MakeTemporary(std::string_view bytes, const char* link_to, std::string* path,
+                   std::string* error);
+// Removes every entry MakeTemporary made; safe in a signal handler.
+void RemoveTemporaries();
 // A few words for an errno value, in the forms the title-file report uses.
 std::string FileErrorText(int error);
 // The system's own words for an errno value.

@@ -63,14 +63,15 @@ void Reraise(int sig) {
   raise(sig);
 }
 
-// Termination and faults: the encoder goes too, a half-written title file is
-// removed, the user gets the terminal back, and the program dies the way the
-// signal asks.
+// Termination and faults: the encoder goes too, a half-written title file
+// and the encoders' lists of photos are removed, the user gets the terminal
+// back, and the program dies the way the signal asks.
 void TerminateOnSignal(int sig) {
   for (volatile sig_atomic_t& child : g_children) {
     if (child > 0) kill(static_cast<pid_t>(child), sig == SIGTERM ? SIGTERM : SIGKILL);
   }
   if (g_pending_file_set) unlink(g_pending_file);
+  RemoveTemporaries();
   RestoreUserTerminal();
   Reraise(sig);
 }

@@ -33,6 +33,7 @@ class FakePlatform : public PlatformWrapper {
   std::vector<Run> runs;
   std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;
+  bool temporary_files_fail = false;
 
   void Write(ConsoleStream stream, std::string_view text) override {
     (stream == ConsoleStream::kOutput ? out : err) += text;
@@ -71,6 +72,11 @@ class FakePlatform : public PlatformWrapper {
     EndedChild ended = running_.front();
     running_.pop_front();
     return ended;
+  }
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    if (!temporary_files_fail) return target().WriteTemporaryFile(bytes, path, error);
+    *error = "Disk full";
+    return false;
   }
   bool WaitForKey(uint32_t) override { return HasKeyboard(); }
   void StopChildren() override {}
