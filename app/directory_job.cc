@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/command_template.h"
+#include "fileinfo/exif.h"
 #include "platform/path_rules.h"
 
 namespace slidemill {
@@ -10,6 +11,7 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::string_view kNoJpg = "No JPG files found in this directory.";
+constexpr std::string_view kNoUsablePhoto = "No photo in this directory can be read as a JPEG.";
 constexpr std::string_view kNoVideo = "The encoder reported success but made no video.";
 constexpr std::string_view kSkipped = "Video exists; skipped.";
 
@@ -18,14 +20,15 @@ constexpr std::size_t kOutputLinesLogged = 20;
 
 }  // namespace
 
-std::string BuildTitleText(const std::string& subtitle, const std::string& day,
-                           const std::string& month, const std::string& year) {
-  std::string text = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + subtitle;
-  text = ReplaceAll(text, "{CRLF}", kCrLf);
-  text = ReplaceAll(text, "{DayModified}", day);
-  text = ReplaceAll(text, "{MonthModified}", month);
-  text = ReplaceAll(text, "{YearModified}", year);
-  return text;
+std::string ExpandTitle(const std::string& subtitle, const TitleValues& values) {
+  std::string text = ReplaceAll(subtitle, "{CRLF}", kCrLf);
+  text = ReplaceAll(text, "{DayModified}", values.day_modified);
+  text = ReplaceAll(text, "{MonthModified}", values.month_modified);
+  text = ReplaceAll(text, "{YearModified}", values.year_modified);
+  text = ReplaceAll(text, "{DayTaken}", values.day_taken);
+  text = ReplaceAll(text, "{MonthTaken}", values.month_taken);
+  text = ReplaceAll(text, "{YearTaken}", values.year_taken);
+  return ReplaceAll(text, "{Folder}", values.folder);
 }
 
 std::vector<std::string> LastLines(std::string_view output, std::size_t count) {
@@ -68,18 +71,40 @@ void DirectoryJob::Fail(std::string_view text) {
   log_.Add(text);
 }
 
-std::vector<std::string> DirectoryJob::Photos() {
-  // The system's own wildcard, which ignores letter case.
+std::vector<std::string> DirectoryJob::PhotoNames() {
+  // The system's own wildcard, which ignores letter case; the names are
+  // looked at again, since Windows matches the short names too.
   std::vector<FileEntry> entries;
   std::vector<std::string> names;
-  if (!platform_.FindAll(dir_, "*.jpg", &entries)) return names;
+  if (!platform_.FindAll(dir_, "*.jp*g", &entries)) return names;
   constexpr uint32_t kPassedOver = kAttributeDirectory | kAttributeHidden | kAttributeSystem;
   for (const FileEntry& entry : entries) {
-    if ((entry.attributes & kPassedOver) == 0 && entry.name != "." && entry.name != "..") {
+    if ((entry.attributes & kPassedOver) == 0 && HasPhotoExtension(entry.name)) {
       names.push_back(entry.name);
     }
   }
   return names;
+}
+
+std::vector<Photo> DirectoryJob::ReadPhotos(const std::vector<std::string>& names) {
+  // An encoder stops at the first file it cannot read as a photo, and
+  // leaves the rest out without a word.
+  bool by_time = settings_.PhotoOrder == "taken";
+  std::vector<Photo> photos;
+  for (const std::string& name : names) {
+    std::string bytes, cause;
+    if (!platform_.ReadFileStart(JoinPath(dir_, name), by_time ? kExifWindow : kJpegStartSize,
+                                 &bytes, &cause)) {
+      Fail("Passed over, it cannot be read (" + cause + "): " + name);
+    } else if (bytes.empty()) {
+      Fail("Passed over, it is empty: " + name);
+    } else if (!StartsLikeJpeg(bytes)) {
+      Fail("Passed over, it is not a JPEG: " + name);
+    } else {
+      photos.push_back({name, by_time ? ExifCaptureTime(bytes) : std::nullopt});
+    }
+  }
+  return photos;
 }
 
 DirectoryJob::Paths DirectoryJob::PathsFor() {
@@ -111,20 +136,48 @@ std::optional<uint64_t> DirectoryJob::FileSize(const std::string& path) {
 }
 
 bool DirectoryJob::WouldEncode() {
-  if (Photos().empty()) return false;
+  if (PhotoNames().empty()) return false;
   return !settings_.SkipExisting || !FileSize(PathsFor().video);
 }
 
-bool DirectoryJob::WriteTitle(const std::string& photo, cFile& file) {
-  file.FILE(photo);
+std::optional<std::string> DirectoryJob::TitleText(Photo& first, const std::string& absolute_dir,
+                                                   cFile& file) {
+  const std::string path = JoinPath(dir_, first.name);
+  file.FILE(path);
   if (file.ERR_IS()) {
     log_.Add(JobErrorText(kErrorJpgMetaData));
     SetJobError(context_.error, kErrorJpgMetaData, "");
-    return false;
+    return std::nullopt;
   }
-  std::string text = BuildTitleText(settings_.SubtitleText, file.DAY(kDateModified, 0),
-                                    file.MONTH(kDateModified, 0), file.YEAR(kDateModified, 0));
-  text += kCrLf;
+  std::string day = file.DAY(kDateModified, 0), month = file.MONTH(kDateModified, 0),
+              year = file.YEAR(kDateModified, 0);
+  std::string folder = TrimTrailingSeparators(absolute_dir);
+  TitleValues values{day,
+                     month,
+                     year,
+                     day,
+                     month,
+                     year,
+                     folder.substr(folder.find_last_of(NativePathRules().split_set) + 1)};
+  // Copies and downloads change the file's times; the capture time travels
+  // with the photo, where it has one.
+  std::string bytes, cause;
+  if (!first.taken && platform_.ReadFileStart(path, kExifWindow, &bytes, &cause)) {
+    first.taken = ExifCaptureTime(bytes);
+  }
+  if (first.taken) {
+    std::string taken_year = std::to_string(first.taken->year);
+    values.day_taken = std::to_string(first.taken->day);
+    values.month_taken = std::to_string(first.taken->month);
+    values.year_taken =
+        std::string(4 - std::min<std::size_t>(taken_year.size(), 4), '0') + taken_year;
+  }
+  return ExpandTitle(settings_.SubtitleText, values);
+}
+
+bool DirectoryJob::WriteTitle(const std::string& title) {
+  // One cue, shown from 0 to 99 hours.
+  std::string text = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + title + std::string(kCrLf);
   // Written whole or not at all: a run stopped meanwhile never leaves half a
   // title file behind.
   std::string cause;
@@ -136,27 +189,41 @@ bool DirectoryJob::WriteTitle(const std::string& photo, cFile& file) {
   return true;
 }
 
-bool DirectoryJob::WriteEncoderFiles() {
-  for (const EncoderFile& file : plan_.files) {
-    std::string cause;
-    if (!platform_.WriteWholeFile(file.path, file.bytes, &cause)) {
-      RemoveEncoderFiles();
-      Fail("The list of photos for the encoder cannot be written: " + cause + ".");
-      return false;
-    }
+bool DirectoryJob::WriteEncoderFiles(EncodeRequest& request) {
+  // Nothing is written beside the photos but the title and the video, so a
+  // folder that takes no new files can still be encoded.
+  std::string cause;
+  bool written = true;
+  for (std::string& photo : request.photos) {
+    // A line break would split the list's line: such a photo is reached
+    // through a link of a plain name.
+    if (!written || photo.find_first_of("\r\n") == std::string::npos) continue;
+    std::string link;
+    written = platform_.LinkTemporaryFile(JoinPath(request.dir, photo), &link, &cause);
+    if (written) encoder_files_.push_back(photo = link);
   }
-  return true;
+  if (written) {
+    written = platform_.WriteTemporaryFile(context_.encoder.PhotoList(request), &request.photo_list,
+                                           &cause);
+    if (written) encoder_files_.push_back(request.photo_list);
+  }
+  if (!written) {
+    RemoveEncoderFiles();
+    Fail("The list of photos for the encoder cannot be written: " + cause + ".");
+  }
+  return written;
 }
 
 void DirectoryJob::RemoveEncoderFiles() {
-  for (const EncoderFile& file : plan_.files) platform_.RemoveFile(file.path);
+  for (const std::string& file : encoder_files_) platform_.RemoveFile(file);
+  encoder_files_.clear();
 }
 
 DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
   Block("Changing to this directory:", TextColor::kNormal, dir_);
   log_.Add(dir_, true);
-  std::vector<std::string> photos = Photos();
-  if (photos.empty()) {
+  std::vector<std::string> names = PhotoNames();
+  if (names.empty()) {
     Fail(kNoJpg);
     return Prepared::kNothingToDo;
   }
@@ -166,29 +233,41 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
     log_.Add(kSkipped);
     return Prepared::kNothingToDo;
   }
+  std::vector<Photo> photos = ReadPhotos(names);
+  if (photos.empty()) {
+    Fail(kNoUsablePhoto);
+    return settings_.DryRun ? Prepared::kNothingToDo : Prepared::kFailed;
+  }
+  SortPhotos(photos, settings_.PhotoOrder);
   // The encoder writes the video under its part name.
   std::string part = VideoName(PartName(settings_.VideoFilename), settings_,
                                {paths.program, "", false, paths.font, paths.absolute_dir});
   video_ = paths.video;
   part_ = IsAbsolutePath(part) ? part : JoinPath(dir_, part);
-  EncodeRequest request{paths.program, paths.absolute_dir, part, "", paths.font, photos};
+  EncodeRequest request{paths.program, paths.absolute_dir, part, "", paths.font, {}, ""};
+  for (const Photo& photo : photos) request.photos.push_back(photo.name);
+  std::optional<std::string> title;
   if (!settings_.SubtitleText.empty()) {
     request.title = platform_.AbsolutePath(JoinPath(paths.absolute_dir, settings_.SRTFilename));
+    title = TitleText(photos.front(), paths.absolute_dir, file);
+    if (!title) return Prepared::kEndRun;
   }
-  // The photos reach an encoder that is given them one by one in byte order
-  // of their names.
-  std::ranges::sort(request.photos);
-  plan_ = context_.encoder.Plan(settings_, request);
   std::string launch = " " + std::string(context_.encoder.name()) + " with this command:";
   if (settings_.DryRun) {
+    output_.ConsoleLine(TextColor::kNormal, "Photos: " + std::to_string(photos.size()));
+    if (title) {
+      Block("Would write this title:", TextColor::kNormal,
+            ReplaceAll(*title, kCrLf, platform_.LineEnd()));
+    }
+    request.photo_list = "<list of the photos>";
+    plan_ = context_.encoder.Plan(settings_, request);
     Block("Would launch" + launch, TextColor::kEmphasis, platform_.ShownCommandLine(arguments()));
     output_.ConsoleLineEnd();
     return Prepared::kNothingToDo;
   }
-  if (!settings_.SubtitleText.empty() && !WriteTitle(JoinPath(dir_, photos.front()), file)) {
-    return Prepared::kEndRun;
-  }
-  if (!WriteEncoderFiles()) return Prepared::kFailed;
+  if (title && !WriteTitle(*title)) return Prepared::kEndRun;
+  if (!WriteEncoderFiles(request)) return Prepared::kFailed;
+  plan_ = context_.encoder.Plan(settings_, request);
   Block("Launching" + launch, TextColor::kEmphasis, platform_.ShownCommandLine(arguments()));
   output_.ConsoleLineEnd();
   return Prepared::kReady;

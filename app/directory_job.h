@@ -13,15 +13,26 @@
 #include "app/encoder.h"
 #include "app/job_error.h"
 #include "app/output.h"
+#include "app/photos.h"
 #include "app/settings.h"
 #include "fileinfo/file.h"
 
 namespace slidemill {
 
-// The title file's text for a subtitle: one cue, shown from 0 to 99 hours,
-// with {CRLF} and the three dates of the first JPG replaced.
-std::string BuildTitleText(const std::string& subtitle, const std::string& day,
-                           const std::string& month, const std::string& year);
+// What a title's placeholders stand for: the first photo's dates (day and
+// month without a leading zero, the year in four digits) and its folder's
+// own name.
+struct TitleValues {
+  std::string day_modified, month_modified, year_modified;
+  std::string day_taken, month_taken, year_taken;
+  std::string folder;
+};
+
+// The subtitle with its placeholders replaced, each once, in their order:
+// {CRLF}, the modification's {DayModified}, {MonthModified},
+// {YearModified}, the capture's {DayTaken}, {MonthTaken}, {YearTaken}, and
+// {Folder}.
+std::string ExpandTitle(const std::string& subtitle, const TitleValues& values);
 
 // The last `count` lines of an encoder's output; a line redrawn with
 // carriage returns counts as what it showed last.
@@ -59,8 +70,8 @@ class DirectoryJob {
   // Announces the directory and readies everything its encoder needs.
   Prepared Prepare(cFile& file);
 
-  // Whether a run would encode the directory: it holds a JPG and its video
-  // is not to be passed over. Announces nothing.
+  // Whether a run would encode the directory: it holds files named as
+  // photos and its video is not to be passed over. Announces nothing.
   bool WouldEncode();
 
   const std::string& dir() const { return dir_; }
@@ -85,14 +96,22 @@ class DirectoryJob {
   void Block(std::string_view heading, TextColor color, std::string_view text);
   // A failure that does not end the run: in light red, and in the log.
   void Fail(std::string_view text);
-  // The JPGs the program counts, in the system's order: not directories,
-  // not hidden or system files.
-  std::vector<std::string> Photos();
+  // The files named as photos, in the system's order: not directories, not
+  // hidden or system files.
+  std::vector<std::string> PhotoNames();
+  // Those that are readable files starting as a JPEG, each other one said
+  // and passed over; with their capture times for -photo-order taken.
+  std::vector<Photo> ReadPhotos(const std::vector<std::string>& names);
   Paths PathsFor();
+  // The title, dated from the first photo; nothing (with the error
+  // recorded) when the photo cannot be looked up.
+  std::optional<std::string> TitleText(Photo& first, const std::string& absolute_dir, cFile& file);
   // Writes the title file; false (with the error recorded) when it cannot.
-  bool WriteTitle(const std::string& photo, cFile& file);
-  // Writes the files the encoder reads; false (reported) when one cannot be.
-  bool WriteEncoderFiles();
+  bool WriteTitle(const std::string& title);
+  // Writes the list of photos the encoder reads, in the temporary folder,
+  // with a link for each name that a list's line cannot hold; false
+  // (reported) when one cannot be made.
+  bool WriteEncoderFiles(EncodeRequest& request);
   void RemoveEncoderFiles();
   std::optional<uint64_t> FileSize(const std::string& path);
 
@@ -103,7 +122,8 @@ class DirectoryJob {
   const std::string dir_;
   HeldLog log_;
   EncodePlan plan_;
-  std::string video_, part_;  // the final name, and the name written until done
+  std::vector<std::string> encoder_files_;  // written for the encoder, removed after it
+  std::string video_, part_;                // the final name, and the name written until done
 };
 
 }  // namespace slidemill

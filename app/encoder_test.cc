@@ -50,17 +50,15 @@ Settings Defaults() {
 }
 
 const std::string kDir = "/p/a \"b\" & c";
-const std::string kInput =
-    NativePathRules().names_ignore_case ? "mf://*.jpg" : "mf://*.[jJ][pP][gG]";
 
 TEST(MencoderTest, PlainCommandSplitsTheSettingsAsTyped) {
   Settings s = Defaults();
   s.VideoCodec = "mjpeg -vf s";
-  EncodePlan plan = Mencoder().Plan(s, {"enc", kDir, "v.avi", "", "", {"a.jpg"}});
+  EncodePlan plan = Mencoder().Plan(s, {"enc", kDir, "v.avi", "", "", {"a.jpg"}, "/t/l i"});
   EXPECT_EQ(Texts(plan.arguments),
-            (std::vector<std::string>{"enc", kInput, "-o", "v.avi", "-mf", "fps=25", "-ovc", "lavc",
-                                      "-lavcopts", "vcodec=mjpeg", "-vf", "s"}));
-  EXPECT_TRUE(plan.files.empty());
+            (std::vector<std::string>{"enc", "mf://@/t/l i", "-o", "v.avi", "-mf", "fps=25", "-ovc",
+                                      "lavc", "-lavcopts", "vcodec=mjpeg", "-vf", "s"}));
+  EXPECT_EQ(plan.frames, 1u);
 }
 
 // Paths are whole arguments, an empty font among them; the one-line form
@@ -68,21 +66,48 @@ TEST(MencoderTest, PlainCommandSplitsTheSettingsAsTyped) {
 TEST(MencoderTest, TitledCommandKeepsPathsWhole) {
   Settings s = Defaults();
   s.VideoCodec = "mjpeg", s.SubtitleText = "Hi";
-  EncodePlan plan = Mencoder().Plan(s, {"enc", kDir, kDir + ".avi", kDir + "/t.srt", "", {}});
+  EncodePlan plan = Mencoder().Plan(s, {"enc", kDir, kDir + ".avi", kDir + "/t.srt", "", {}, "l"});
   EXPECT_EQ(JoinCommandLine(plan.arguments),
-            "enc \"" + kInput + "\" -o \"" + kDir +
+            "enc \"mf://@l\" -o \"" + kDir +
                 ".avi\" -mf fps=25 -ovc lavc -lavcopts vcodec=mjpeg -font \"\" -sub "
-                "\"_title.srt\" -subalign 2 -subfont-autoscale 0 -subfont-text-scale 16");
+                "\"_title.srt\" -subalign 2 -subfont-autoscale 1 -subfont-text-scale 16 -ass "
+                "-ass-color ffffff00");
   EXPECT_EQ(plan.arguments[3].text, kDir + ".avi");
   EXPECT_EQ(plan.arguments[11].text, "");
 }
 
-// The whole command, and the list of photos it reads in the order given.
-TEST(FfmpegTest, CommandAndListOfPhotos) {
+// mencoder reads its list's names where it runs; ffmpeg reads them
+// relative to the list, so they are absolute.
+TEST(PhotoListTest, EachPhotoInTheOrderGiven) {
+  EncodeRequest request{"enc", "/p/d", "v", "", "", {"b.jpg", "/t/l.jpg"}, "l"};
+  EXPECT_EQ(Mencoder().PhotoList(request), "b.jpg\n/t/l.jpg\n");
+  EXPECT_EQ(Ffmpeg().PhotoList(request), ConcatList({JoinPath("/p/d", "b.jpg"), "/t/l.jpg"}));
+}
+
+// Three photos of 0.3 s at 25 frames per second: mencoder leaves out the
+// half frame at the end, ffmpeg keeps it.
+TEST(PhotoSecondsTest, PhotosComeAtTheirOwnRate) {
+  Settings s = Defaults();
+  s.VideoCodec = "c", s.PhotoMilliseconds = 300;
+  EncodeRequest request{"enc", "/p", "v", "", "", std::vector<std::string>(3, "p.jpg"), "l"};
+  EncodePlan mencoder = Mencoder().Plan(s, request), ffmpeg = Ffmpeg().Plan(s, request);
+  EXPECT_EQ(Texts(mencoder.arguments)[5], "fps=10/3");
+  EXPECT_EQ(Texts(mencoder.arguments)[6], "-ofps");
+  EXPECT_EQ(mencoder.frames, 22u);
+  std::vector<std::string> texts = Texts(ffmpeg.arguments);
+  EXPECT_EQ(texts[7], "10/3");
+  EXPECT_EQ(std::vector<std::string>(texts.end() - 5, texts.end() - 1),
+            (std::vector<std::string>{"-r", "25", "-frames:v", "23"}));
+  EXPECT_EQ(ffmpeg.frames, 23u);
+  EXPECT_EQ(PhotoRate(3000), "1/3");
+  EXPECT_EQ(PhotoRate(500), "2");
+}
+
+TEST(FfmpegTest, Command) {
   Settings s = Defaults();
   s.VideoCodec = "libx264";
-  EncodePlan plan = Ffmpeg().Plan(s, {"ff", "/p/d", "v.mp4", "", "", {"b.jpg", "a.jpg"}});
-  std::string list = JoinPath("/p/d", ".slidemill-photos.ffconcat");
+  const std::string list = "/t/l i";
+  EncodePlan plan = Ffmpeg().Plan(s, {"ff", "/p/d", "v.mp4", "", "", {"b.jpg", "a.jpg"}, list});
   EXPECT_EQ(Texts(plan.arguments),
             (std::vector<std::string>{
                 "ff",
@@ -107,11 +132,33 @@ TEST(FfmpegTest, CommandAndListOfPhotos) {
                 "-pix_fmt",
                 "yuv420p",
                 "file:v.mp4"}));
-  ASSERT_EQ(plan.files.size(), 1u);
-  EXPECT_EQ(plan.files[0].path, list);
-  EXPECT_EQ(plan.files[0].bytes,
-            ConcatList({JoinPath("/p/d", "b.jpg"), JoinPath("/p/d", "a.jpg")}));
+  EXPECT_EQ(plan.frames, 2u);
 }
+
+struct CodecCase {
+  std::string name, codec;
+  bool common;  // given the common pixel format
+};
+
+class PixelFormatTest : public testing::TestWithParam<CodecCase> {};
+
+// H.264 and H.265 from a camera's 4:2:2 photos play almost nowhere.
+TEST_P(PixelFormatTest, CommonUnlessTheUserSetsOne) {
+  Settings s = Defaults();
+  s.VideoCodec = GetParam().codec;
+  std::vector<std::string> texts =
+      Texts(Ffmpeg().Plan(s, {"ff", "/p", "v", "", "", {}, "l"}).arguments);
+  EXPECT_EQ(texts.end()[-3] == "-pix_fmt" && texts.end()[-2] == "yuv420p", GetParam().common);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ffmpeg, PixelFormatTest,
+                         testing::Values(CodecCase{"H264WithOptions", "libx264 -crf 18", true},
+                                         CodecCase{"H265", "libx265", true},
+                                         CodecCase{"UsersOwn", "libx264 -pix_fmt yuv422p", false},
+                                         CodecCase{"OtherCodec", "mpeg4", false}),
+                         [](const testing::TestParamInfo<CodecCase>& param) {
+                           return param.param.name;
+                         });
 
 // Every byte that ffmpeg's list and filter syntaxes read as their own.
 TEST(FfmpegTest, NamesSurviveTheListAndTheFilter) {

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -161,47 +162,58 @@ std::string Jpeg(const std::string& source, const std::string& filter = "null") 
       .out;
 }
 
+// The frames are the container's count: mencoder stores a frame that
+// repeats the one before as an empty one.
 struct Video {
   std::string codec;
   int width = 0, height = 0;
   std::string rate;
+  double seconds = 0;
   int frames = 0;
 };
 
 Video ProbeVideo(const fs::path& path) {
-  std::string fields =
-      RunProgram({"ffprobe", "-v", "error", "-count_frames", "-of", "csv=p=0", "-show_entries",
-                  "stream=codec_name,width,height,r_frame_rate,nb_read_frames", "-select_streams",
-                  "v:0", path})
-          .out;
+  std::string fields = RunProgram({"ffprobe", "-v", "error", "-of", "csv=p=0", "-show_entries",
+                                   "stream=codec_name,width,height,r_frame_rate,duration,nb_frames",
+                                   "-select_streams", "v:0", path})
+                           .out;
   std::ranges::replace(fields, ',', ' ');
   Video video;
   std::istringstream(fields) >> video.codec >> video.width >> video.height >> video.rate >>
-      video.frames;
+      video.seconds >> video.frames;
   return video;
 }
 
-// Frame n of a video, one grey byte a pixel.
+// The picture a video shows at a time, one grey byte a pixel.
 using Pixels = std::vector<unsigned char>;
-Pixels Frame(const fs::path& video, int n) {
+Pixels FrameAt(const fs::path& video, double seconds) {
   std::string gray = RunProgram({"ffmpeg", "-v", "error", "-i", video, "-vf",
-                                 "select=eq(n\\," + std::to_string(n) + ")", "-frames:v", "1", "-f",
-                                 "rawvideo", "-pix_fmt", "gray", "-"})
+                                 "fps=25,select=gte(t\\," + std::to_string(seconds) + ")",
+                                 "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"})
                          .out;
   return {gray.begin(), gray.end()};
 }
 
-// Pixels brighter than the dark photos, a title's letters, in a frame's top
-// and bottom thirds.
-struct Lit {
-  long top, bottom;
-};
-Lit LitThirds(const Pixels& frame) {
-  auto lit = [&](std::size_t from) {
-    return std::count_if(frame.begin() + long(from), frame.begin() + long(from + frame.size() / 3),
-                         [](unsigned char pixel) { return pixel > 180; });
-  };
-  return {lit(0), lit(frame.size() - frame.size() / 3)};
+// The rows of a frame `width` wide that hold a pixel brighter than the
+// dark photos: a title's letters.
+int LitRows(const Pixels& frame, std::size_t width) {
+  int rows = 0;
+  for (std::size_t row = 0; row + width <= frame.size(); row += width)
+    rows += std::any_of(frame.begin() + long(row), frame.begin() + long(row + width),
+                        [](unsigned char pixel) { return pixel > 180; });
+  return rows;
+}
+
+// A photo with its capture time ("2019:06:05 10:30:00") in EXIF, as a
+// camera writes it.
+std::string WithCaptureTime(std::string jpeg, const std::string& taken) {
+  jpeg.insert(
+      2, std::string("\xff\xe1\0\x48"
+                     "Exif\0\0MM\0\x2a\0\0\0\x08\0\x01\x87\x69\0\x04\0\0\0\x01\0\0\0\x1a\0\0\0\0"
+                     "\0\x01\x90\x03\0\x02\0\0\0\x14\0\0\0\x2c\0\0\0\0",
+                     54) +
+             taken + '\0');
+  return jpeg;
 }
 
 // What the stand-in encoder does in one directory.
@@ -222,9 +234,13 @@ class WholeRunTest : public testing::Test {
  protected:
   WholeRunTest() {
     fs::create_directories(root_);
-    fs::permissions(scratch_.WriteFile("records"), fs::perms::all);  // for runs as nobody
+    fs::create_directories(tmp_);
+    // For runs as nobody.
+    for (const fs::path& path : {scratch_.WriteFile("records"), tmp_})
+      fs::permissions(path, fs::perms::all);
   }
   void TearDown() override {
+    EXPECT_TRUE(fs::is_empty(tmp_)) << "photo lists left behind";
     EXPECT_EQ(
         RunProgram({"find", root_, "-name", ".slidemill-*", "-o", "-name", "*.slidemill-part*"})
             .out,
@@ -261,7 +277,8 @@ class WholeRunTest : public testing::Test {
   // added; a -dir in `args` wins over the root.
   Strings Command(const Strings& args, How how = kStandIn, const Strings& env = {}) {
     const std::string bin = test::TestExecutableDir(), stand_in = bin + "test_encoder";
-    Strings argv = {"env", "-C", scratch_.str(), "SLIDEMILL_TEST_ENCODER_LOG=" + records_};
+    Strings argv = {"env", "-C", scratch_.str(), "SLIDEMILL_TEST_ENCODER_LOG=" + records_,
+                    "TMPDIR=" + tmp_.native()};
     // As "nobody" when running as root, who may write anything.
     if (how == kAsNobody && geteuid() == 0)
       argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
@@ -301,7 +318,7 @@ class WholeRunTest : public testing::Test {
   }
 
   test::ScratchDir scratch_;
-  const fs::path root_ = scratch_.path() / "photos";
+  const fs::path root_ = scratch_.path() / "photos", tmp_ = scratch_.path() / "tmp";
   const std::string records_ = scratch_.str() + "/records", log_ = scratch_.str() + "/run.log";
   bool mounted_ = false;
 };
@@ -327,7 +344,7 @@ TEST_P(AwkwardNameTest, ReachesTheEncoderAndTheTitleWhole) {
   Photo(name + "/p.jpg");
   Result run = Slidemill({"-subtitle-text", "{YearModified}", "-video-filename", "{Dir}.avi"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(Contains(test::ReadFile(records_), "dir=" + dir + "\narg="));
+  EXPECT_TRUE(Contains(test::ReadFile(records_), "dir=" + dir + "\na?b[1].jpg\np.jpg\narg="));
   EXPECT_EQ(Read(name + ".avi"), "video");
   EXPECT_EQ(Read(name + "/_title.srt"), Srt("2018"));
 }
@@ -410,11 +427,17 @@ TEST_F(WholeRunTest, ResumingEncodesOnlyWhatHasNoVideo) {
   EXPECT_EQ(Log(), "photos/a\n    Video exists; skipped.\nphotos/b\n    Encoding complete.\n");
 }
 
+// Each folder's photos counted and its title as it would be written: a
+// photo without a capture time is dated by its last change.
 TEST_F(WholeRunTest, DryRunShowsCommandsAndWritesNothing) {
   PhotoDirs({"a", "b"});
-  Result run = Slidemill({"-dry-run", "-subtitle-text", "x", "-log-path", log_});
+  Photo("b/q.jpeg");
+  Result run = Slidemill(
+      {"-dry-run", "-subtitle-text", "{Folder}{CRLF}{DayTaken}.{MonthTaken}.", "-log-path", log_});
   EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(Contains(run.out, "photos/b\n\nWould launch mencoder with this command:\n"));
+  EXPECT_TRUE(Contains(run.out,
+                       "photos/b\n\nPhotos: 2\n\nWould write this title:\n\nb\n5.6.\n\n"
+                       "Would launch mencoder with this command:\n"));
   EXPECT_EQ(EncodedDirs(), Strings{});
   EXPECT_FALSE(fs::exists(root_ / "a/_title.srt"));
   EXPECT_FALSE(fs::exists(log_));
@@ -449,15 +472,17 @@ TEST_F(TitleFileTest, AReadOnlyOneIsLeftAlone) {
   EXPECT_EQ(Read("a/_title.srt"), "mine");
 }
 
-// The video goes elsewhere: no part can be made beside the photos.
+// The video goes elsewhere: no part can be made beside the photos, nor
+// ffmpeg's list of them.
 TEST_F(TitleFileTest, AWritableOneInAReadOnlyDirectoryIsWrittenInPlace) {
   PhotoDirs({"a"});
   ChangeMode(Write("a/_title.srt", "old"), 0666);
   ChangeMode(root_ / "a", 0555);
   fs::create_directory(scratch_.path() / "videos");
   ChangeMode(scratch_.path() / "videos", 0777);
-  Result run = Slidemill(
-      {"-subtitle-text", "x", "-video-filename", scratch_.str() + "/videos/v.avi"}, kAsNobody);
+  Result run = Slidemill({"-encoder", "ffmpeg", "-subtitle-text", "x", "-video-filename",
+                          scratch_.str() + "/videos/v.avi"},
+                         kAsNobody);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(EncodedDirs(), Strings{"a"});
   EXPECT_EQ(Read("a/_title.srt"), Srt("x"));
@@ -517,7 +542,8 @@ TEST_F(WholeRunTest, DirectoryThatVanishesIsPassedOver) {
 TEST_F(WholeRunTest, PathsPastPathMaxArePassedOver) {
   const std::string name(200, 'd');
   RunProgram({"env", "-C", root_, "bash", "-c",
-              "for i in $(seq 24); do mkdir " + name + " && cd " + name + " && touch p.jpg; done"});
+              "for i in $(seq 24); do mkdir " + name + " && cd " + name +
+                  " && printf '\\377\\330\\377' >p.jpg; done"});
   Strings within;
   for (std::string path = name; root_.native().size() + 1 + path.size() < PATH_MAX;
        path += "/" + name)
@@ -528,6 +554,36 @@ TEST_F(WholeRunTest, PathsPastPathMaxArePassedOver) {
   EXPECT_TRUE(Contains(run.out, "Passed over, its path is too long: "));
 }
 
+// Only readable files that start as a JPEG are photos, and the encoder is
+// handed exactly those, in order; each other one is said and passed over,
+// a FIFO without waiting on it. A folder of none is a failed video.
+TEST_F(WholeRunTest, FilesThatAreNoPhotosArePassedOver) {
+  Photo("a/p2.jpg");
+  Photo("a/p1.JPEG");
+  Write("a/empty.jpg", "");
+  Write("a/text.jpg", "text");
+  ChangeMode(Write("a/locked.jpg", "\xff\xd8\xff"), 0);
+  fs::create_symlink("gone.jpg", root_ / "a/dangling.jpg");
+  ASSERT_EQ(mkfifo((root_ / "a/fifo.jpg").c_str(), 0666), 0);
+  ChangeMode(root_ / "a", 0777);
+  Write("b/empty.jpg", "");
+  fs::permissions(scratch_.WriteFile("run.log"), fs::perms::all);
+  Result run = Slidemill({"-log-path", log_}, kAsNobody);
+  EXPECT_EQ(run.status, 6);
+  EXPECT_TRUE(
+      Contains(test::ReadFile(records_), "dir=" + root_.native() + "/a\np1.JPEG\np2.jpg\narg="));
+  const std::string passed = "    Passed over, it ";
+  EXPECT_EQ(Log(), "photos/a\n" + passed +
+                       "cannot be read (No such file or directory): dangling.jpg\n" + passed +
+                       "is empty: empty.jpg\n" + passed +
+                       "cannot be read (Not a regular file): fifo.jpg\n" + passed +
+                       "cannot be read (Permission denied): locked.jpg\n" + passed +
+                       "is not a JPEG: text.jpg\n    Encoding complete.\nphotos/b\n" + passed +
+                       "is empty: empty.jpg\n    No photo in this directory can be read as a "
+                       "JPEG.\n    1 of 2 videos failed.\n");
+  EXPECT_TRUE(Contains(run.out, "\nPassed over, it is empty: empty.jpg\n"));
+}
+
 TEST_F(RealEncoderTest, OneThatCannotStartEndsTheRun) {
   PhotoDirs({"a", "b"});
   Result run = Slidemill({}, kRealEncoders, {"PATH=/nonexistent"});
@@ -536,20 +592,49 @@ TEST_F(RealEncoderTest, OneThatCannotStartEndsTheRun) {
   EXPECT_EQ(run.out.find("photos/b"), npos) << "the run went on";
 }
 
-// An upper-case photo counts; the title is drawn from the third frame on.
-TEST_F(RealEncoderTest, MencoderMakesATitledVideo) {
-  for (const char* name : {"p1.jpg", "p2.jpg", "p3.jpg", "P1.JPG"}) Photo(std::string("a/") + name);
-  EXPECT_EQ(
-      Slidemill({"-video-frames-per-second", "5", "-subtitle-text", "Trip"}, kRealEncoders).status,
-      0);
-  Video video = ProbeVideo(root_ / "a/_movie.avi");
-  EXPECT_EQ(video.codec, "mjpeg");
-  EXPECT_EQ(video.rate, "5/1");
-  EXPECT_EQ(video.frames, 4);
-  Lit lit = LitThirds(Frame(root_ / "a/_movie.avi", 3));
-  EXPECT_EQ(lit.top, 0);
-  EXPECT_GT(lit.bottom, 30);
+// A slideshow as people want it, with each encoder: ten photos, some of
+// them .jpeg, in natural order for 3 s each, titled from frame 0 on with
+// the day the first was taken, at 5% of the height.
+class SlideshowTest : public WholeRunTest, public testing::WithParamInterface<std::string> {};
+
+TEST_P(SlideshowTest, ShowsEachPhotoForItsSeconds) {
+  const bool ffmpeg = GetParam() == "ffmpeg";
+  for (int i = 1; i <= 10; ++i) {
+    // Grey rising with the number in the name; the first one taken on 5 June.
+    // For ffmpeg one stands upright: a photo of another shape loses no frame.
+    std::string size = ffmpeg && i == 5 ? ":s=480x640" : ":s=640x480";
+    std::string photo = Jpeg("color=c=0x" + std::string(6, "123456789a"[i - 1]) + size);
+    if (i == 1) photo = WithCaptureTime(photo, "2019:06:05 10:30:00");
+    std::string name = "a/p (" + std::to_string(i) + (i % 3 == 0 ? ").JPEG" : ").jpg");
+    test::SetModified(Write(name, photo), "2021-01-01");
+  }
+  Strings args = {"-encoder",
+                  GetParam(),
+                  "-photo-order",
+                  "natural",
+                  "-photo-seconds",
+                  "3",
+                  "-subtitle-text",
+                  "Hg {DayTaken}.{MonthTaken}.{YearTaken}",
+                  "-subtitle-font-size",
+                  "5"};
+  if (ffmpeg) args.insert(args.end(), {"-video-size", "640x480"});
+  Result run = Slidemill(args, kRealEncoders);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Read("a/_title.srt"), Srt("Hg 5.6.2019"));
+  const fs::path path = root_ / (ffmpeg ? "a/_movie.mp4" : "a/_movie.avi");
+  Video video = ProbeVideo(path);
+  EXPECT_EQ(video.rate, "25/1");
+  EXPECT_DOUBLE_EQ(video.seconds, 30);
+  EXPECT_EQ(video.frames, 750);
+  EXPECT_LT(FrameAt(path, 4.5).at(240 * 640 + 320), 0x50) << "the second photo is (10), not (2)";
+  int title = LitRows(FrameAt(path, 0), 640);
+  EXPECT_GT(title, 480 * 3 / 100) << "no title of 5% in frame 0";
+  EXPECT_LT(title, 480 * 6 / 100);
 }
+
+INSTANTIATE_TEST_SUITE_P(RealEncoders, SlideshowTest, testing::Values("mencoder", "ffmpeg"),
+                         [](const auto& encoder) { return encoder.param; });
 
 // In a directory and with a title file whose names ffmpeg's list and filter
 // syntaxes would read as their own: an upright photo, its copy stored
@@ -574,7 +659,7 @@ TEST_F(RealEncoderTest, FfmpegTurnsAndFitsEachPhoto) {
   EXPECT_EQ(run.status, 0) << run.err;
   const fs::path path = root_ / (dir + ".mp4");
   EXPECT_EQ(ProbeVideo(path).frames, 4);
-  Pixels upright = Frame(path, 0), turned = Frame(path, 1), portrait = Frame(path, 2);
+  Pixels upright = FrameAt(path, 0.1), turned = FrameAt(path, 0.3), portrait = FrameAt(path, 0.5);
   int differ = 0;
   for (std::size_t i = 0; i < upright.size(); ++i)
     differ += std::abs(upright[i] - turned.at(i)) > 40;
@@ -587,18 +672,23 @@ TEST_F(RealEncoderTest, FfmpegTurnsAndFitsEachPhoto) {
 }
 
 // A given font is the one drawn: another font draws other pixels.
-TEST_F(RealEncoderTest, FfmpegTitleFontsDrawDifferently) {
+TEST_P(SlideshowTest, TitleFontsDrawDifferently) {
+  const std::string video = GetParam() == "ffmpeg" ? "/_movie.mp4" : "/_movie.avi";
   for (auto [dir, font] :
        {std::pair{"a", "dejavu/DejaVuSans.ttf"}, {"b", "liberation/LiberationSans-Regular.ttf"}}) {
-    Photo(std::string(dir) + "/p.jpg");
-    EXPECT_EQ(Slidemill({"-dir", std::string("photos/") + dir, "-encoder", "ffmpeg", "-video-size",
-                         "320x180", "-subtitle-text", "Title", "-subtitle-font-file",
-                         std::string("/usr/share/fonts/truetype/") + font},
-                        kRealEncoders)
-                  .status,
-              0);
+    Write(std::string(dir) + "/p.jpg", Jpeg("color=c=0x202020:s=320x180"));
+    Strings args = {"-dir",
+                    std::string("photos/") + dir,
+                    "-encoder",
+                    GetParam(),
+                    "-subtitle-text",
+                    "Title",
+                    "-subtitle-font-file",
+                    std::string("/usr/share/fonts/truetype/") + font};
+    if (GetParam() == "ffmpeg") args.insert(args.end(), {"-video-size", "320x180"});
+    EXPECT_EQ(Slidemill(args, kRealEncoders).status, 0);
   }
-  Pixels dejavu = Frame(root_ / "a/_movie.mp4", 0), liberation = Frame(root_ / "b/_movie.mp4", 0);
+  Pixels dejavu = FrameAt(root_ / ("a" + video), 0), liberation = FrameAt(root_ / ("b" + video), 0);
   EXPECT_EQ(dejavu.size(), 320u * 180);
   EXPECT_EQ(liberation.size(), 320u * 180);
   EXPECT_TRUE(dejavu != liberation) << "both fonts drew the same pixels";

@@ -42,12 +42,13 @@ else
 
   t="$s/tree" && wt="$w\tree" && enc="$bin\test_encoder.exe"
   mkdir -p "$t/a" "$t/b" "$t/empty"
-  for f in a/p1.jpg a/p2.jpg b/P1.JPG; do printf jpeg >"$t/$f"; done
+  for f in a/p1.jpg a/p2.jpg b/P1.JPG; do printf '\377\330\377' >"$t/$f"; done
   touch -d "2019-06-05 12:00 UTC" "$t"/a/*.jpg
   printf '1\r\n00:00:00,000 --> 99:00:00,000\r\nDay 5\r\nx\r\n' >"$s/title"
   check 0 '*' '' -dir "$wt" -r -mencoder-path "$enc" -subtitle-text "Day {DayModified}{CRLF}x" \
     -log-path "$w\run.log"
-  has "$s/out" "command:"$'\r\n\r\n'"$enc \"mf://*.jpg\" -o \"_movie.slidemill-part.avi\" "
+  has "$s/out" "command:"$'\r\n\r\n'"$enc \"mf://@"
+  has "$s/out" "\" -o \"_movie.slidemill-part.avi\" "
   [ "$(grep '^dir=' "$s/records.txt" | tr -d '\r')" = "dir=$wt\a"$'\n'"dir=$wt\b" ] ||
     fail "the encoder did not run once in each photo directory: $(grep '^dir=' "$s/records.txt")"
   cmp -s "$t/a/_title.srt" "$s/title" || fail "the title file is not one CR LF cue: $(printf %q "$(cat "$t/a/_title.srt")")"
@@ -60,7 +61,7 @@ else
   # outside the ANSI code page, and an encoder whose path holds a space and &
   # all arrive exactly, each directory's encoder running in it.
   names=('%PATH%' '100%off%x' 'a & b ^! (1)' 'Москва' '日本')
-  for n in "${names[@]}"; do mkdir -p "$s/odd/$n" && printf jpeg >"$s/odd/$n/p.jpg"; done
+  for n in "${names[@]}"; do mkdir -p "$s/odd/$n" && printf '\377\330\377' >"$s/odd/$n/p.jpg"; done
   e="$s/my tools & more" && mkdir -p "$e" && cp "$root/build-windows/test_encoder.exe" "$e/e.exe"
   rm -f "$s/records.txt"
   off=X check 0 '*' '' -dir "$w\odd" -r -mencoder-path "$w\my tools & more\e.exe" -video-filename "{Dir}.avi" \
@@ -77,20 +78,19 @@ else
   has "$s/jobs.log" "$w\odd\日本"$'\r\n'"    Mencoder exited with an error code: 3"$'\r\n'"    ###"
   has "$s/jobs.log" " $w\odd\%PATH%"$'\r\n'"    Encoding complete."$'\r\n'"    1 of 5 videos failed."
   # ffmpeg is started the same way, and its list names each photo exactly.
-  o="$s/it's [a]; b,c" && wo="$w\it's [a]; b,c" && mkdir -p "$o" && printf jpeg >"$o/B.JPG" && printf jpeg >"$o/a.jpg"
+  o="$s/it's [a]; b,c" && wo="$w\it's [a]; b,c" && mkdir -p "$o" && printf '\377\330\377' >"$o/B.JPG" && printf '\377\330\377' >"$o/a.jpg"
   rm -f "$s/records.txt"
   check 0 '*' '' -dir "$wo" -encoder ffmpeg -ffmpeg-path "$enc" -subtitle-text x
   has "$s/out" "command:"$'\r\n\r\n'"$enc -hide_banner "
-  has "$s/out" " -i \"file:$wo\.slidemill-photos.ffconcat\" -vf "
+  has "$s/out" " -i \"file:"
   q=${wo//\'/\'\\\'\'}  # a quote in ffmpeg's list
   [ "$(grep '^file ' "$s/records.txt" | tr -d '\r')" = "file 'file:$q\B.JPG'"$'\n'"file 'file:$q\a.jpg'" ] ||
     fail "ffmpeg's list: $(cat "$s/records.txt")"
   [ -f "$o/_movie.mp4" ] || fail "ffmpeg made no video"
-  [ -e "$o/.slidemill-photos.ffconcat" ] && fail "ffmpeg's list left behind"
   # A 242-character directory gets its title (its video goes elsewhere: a
   # part name would not fit); one past the limit is said.
   long="$s/long/$(printf 'l%.0s' $(seq $((242 - ${#w} - 6))))"
-  mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf jpeg >"$long/p.jpg"
+  mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf '\377\330\377' >"$long/p.jpg"
   check 0 $'*\nPassed over, its path is too long: *' '' -dir "$w\long" -r -mencoder-path "$enc" -subtitle-text x -video-filename "$w\long.avi"
   [ -f "$long/_title.srt" ] || fail "no title in a 242-character directory"
   # An encoder that cannot be found or is a batch file ends the run; comspec

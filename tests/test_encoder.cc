@@ -1,8 +1,8 @@
 // A stand-in for the encoder, used only by tests. It records where it was
 // started and with what, makes the video file it was asked for, and exits
-// with a chosen code. Given a list of photos (as ffmpeg is), it records the
-// list before the arguments. Its settings are NAME=value lines of a file "stand-in"
-// in the directory it runs in, else SLIDEMILL_TEST_ENCODER_<NAME> variables:
+// with a chosen code. It records the list of photos it is given (mencoder's
+// "mf://@" one, ffmpeg's "-i") before the arguments. Its settings are NAME=value lines of a file
+// "stand-in" in the directory it runs in, else SLIDEMILL_TEST_ENCODER_<NAME> variables:
 //   LOG    file to append the record to
 //   SLEEP  milliseconds to take first
 //   REMOVE a directory to remove while it runs
@@ -43,10 +43,14 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   std::filesystem::remove_all(Env("REMOVE"), ignored);  // nothing when unset
   std::string record = "dir=" + platform.CurrentDirectory() + "\n";
-  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] != "-i" || !args[i + 1].starts_with("file:")) continue;
-    std::ifstream list(args[i + 1].substr(5), std::ios::binary);
-    record += std::string(std::istreambuf_iterator<char>(list), std::istreambuf_iterator<char>());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string list = args[i].starts_with("mf://@") ? args[i].substr(6)
+                       : i > 0 && args[i - 1] == "-i" && args[i].starts_with("file:")
+                           ? args[i].substr(5)
+                           : "";
+    if (list.empty()) continue;
+    std::ifstream in(list, std::ios::binary);
+    record += std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
   std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";

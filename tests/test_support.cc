@@ -52,7 +52,7 @@ fs::path ScratchDir::MakeDir(const std::string& relative) const {
 
 void ScratchDir::MakeTree(std::initializer_list<std::string> entries) const {
   for (const std::string& entry : entries)
-    entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "jpeg");
+    entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "\xff\xd8\xff");
 }
 
 void SetModified(const fs::path& path, const std::string& date, int hour) {

@@ -25,8 +25,8 @@ class ScratchDir {
   // Creates a file (and its parent directories) holding `bytes`.
   std::filesystem::path WriteFile(const std::string& relative, std::string_view bytes = "") const;
   std::filesystem::path MakeDir(const std::string& relative) const;
-  // Makes each entry: a directory when it ends in '/', else a file holding
-  // "jpeg" (enough for the stand-in encoder).
+  // Makes each entry: a directory when it ends in '/', else a file that
+  // starts as a JPEG does (enough for the stand-in encoder).
   void MakeTree(std::initializer_list<std::string> entries) const;
 
  private:
