@@ -193,25 +193,25 @@ bool DirectoryJob::WriteEncoderFiles(EncodeRequest& request) {
   // Nothing is written beside the photos but the title and the video, so a
   // folder that takes no new files can still be encoded.
   std::string cause;
-  bool written = true;
+  auto cannot = [&] {
+    RemoveEncoderFiles();
+    Fail("The list of photos for the encoder cannot be written: " + cause + ".");
+    return false;
+  };
   for (std::string& photo : request.photos) {
     // A line break would split the list's line: such a photo is reached
     // through a link of a plain name.
-    if (!written || photo.find_first_of("\r\n") == std::string::npos) continue;
+    if (photo.find_first_of("\r\n") == std::string::npos) continue;
     std::string link;
-    written = platform_.LinkTemporaryFile(JoinPath(request.dir, photo), &link, &cause);
-    if (written) encoder_files_.push_back(photo = link);
+    if (!platform_.LinkTemporaryFile(JoinPath(request.dir, photo), &link, &cause)) return cannot();
+    encoder_files_.push_back(photo = link);
   }
-  if (written) {
-    written = platform_.WriteTemporaryFile(context_.encoder.PhotoList(request), &request.photo_list,
-                                           &cause);
-    if (written) encoder_files_.push_back(request.photo_list);
+  if (!platform_.WriteTemporaryFile(context_.encoder.PhotoList(request), &request.photo_list,
+                                    &cause)) {
+    return cannot();
   }
-  if (!written) {
-    RemoveEncoderFiles();
-    Fail("The list of photos for the encoder cannot be written: " + cause + ".");
-  }
-  return written;
+  encoder_files_.push_back(request.photo_list);
+  return true;
 }
 
 void DirectoryJob::RemoveEncoderFiles() {

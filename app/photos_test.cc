@@ -20,11 +20,6 @@ Names Sorted(const Names& names, std::string_view order) {
   return Sorted(photos, order);
 }
 
-TEST(PhotoOrderTest, NameIsByteOrder) {
-  EXPECT_EQ(Sorted(Names{"b (2).jpg", "B (10).jpg", "b (10).jpg"}, "name"),
-            (Names{"B (10).jpg", "b (10).jpg", "b (2).jpg"}));
-}
-
 // Numbers by value whatever their zeros or length, letters without case,
 // and only names equal that way by their bytes.
 TEST(PhotoOrderTest, NaturalComparesNumbersByValue) {
@@ -46,13 +41,6 @@ TEST(PhotoOrderTest, TakenByCaptureTime) {
                                       {"a10.jpg", noon}},
                    "taken"),
             (Names{"b.jpg", "a9.jpg", "a10.jpg", "a2.jpg", "a10.jpg"}));
-}
-
-TEST(PhotoNameTest, JpgOrJpegInAnyCase) {
-  EXPECT_TRUE(HasPhotoExtension("a.JPEG"));
-  EXPECT_TRUE(HasPhotoExtension("a.b.Jpg"));
-  EXPECT_FALSE(HasPhotoExtension("a.jpg.txt"));
-  EXPECT_FALSE(HasPhotoExtension("jpg"));
 }
 
 }  // namespace
