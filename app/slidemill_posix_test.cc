@@ -605,7 +605,8 @@ TEST_P(SlideshowTest, ShowsEachPhotoForItsSeconds) {
     std::string size = ffmpeg && i == 5 ? ":s=480x640" : ":s=640x480";
     std::string photo = Jpeg("color=c=0x" + std::string(6, "123456789a"[i - 1]) + size);
     if (i == 1) photo = WithCaptureTime(photo, "2019:06:05 10:30:00");
-    std::string name = "a/p (" + std::to_string(i) + (i % 3 == 0 ? ").JPEG" : ").jpg");
+    // A line break in a name, which no list's line holds, reaches the video.
+    std::string name = "a/p (" + std::to_string(i) + (i % 3 == 0 ? ").JPEG" : ")\n.jpg");
     test::SetModified(Write(name, photo), "2021-01-01");
   }
   Strings args = {"-encoder",
