@@ -86,6 +86,7 @@ TEST(FfmpegTest, CommandAndListOfPhotos) {
   EXPECT_EQ(Texts(plan.arguments),
             (std::vector<std::string>{
                 "ff",
+                "-nostdin",
                 "-hide_banner",
                 "-loglevel",
                 "error",

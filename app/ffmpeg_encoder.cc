@@ -86,23 +86,22 @@ std::string FfmpegFilter(const Settings& settings, const std::string& title,
   return filter + ":force_style=" + EscapeFilterValue(style);
 }
 
-// The whole command: quiet but for errors and the progress line, each photo
-// one frame at the set rate, the video overwritten as mencoder would.
+// The whole command: quiet but for errors and the progress line, reading no
+// keys, each photo one frame at the set rate, the video overwritten as
+// mencoder would.
 std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
                                                 const std::string& encoder,
                                                 const std::string& list_file,
                                                 const std::string& filter,
                                                 const std::string& video) {
   std::string fps = std::to_string(settings.VideoFramesPerSecond);
-  std::vector<CommandArgument> command = {{encoder},     {"-hide_banner"},
-                                          {"-loglevel"}, {"error"},
-                                          {"-stats"},    {"-y"},
-                                          {"-r"},        {fps},
-                                          {"-f"},        {"concat"},
-                                          {"-safe"},     {"0"},
-                                          {"-i"},        {"file:" + list_file, true},
-                                          {"-vf"},       {filter, true},
-                                          {"-c:v"}};
+  std::vector<CommandArgument> command = {
+      {encoder},     {"-nostdin"},   {"-hide_banner"},
+      {"-loglevel"}, {"error"},      {"-stats"},
+      {"-y"},        {"-r"},         {fps},
+      {"-f"},        {"concat"},     {"-safe"},
+      {"0"},         {"-i"},         {"file:" + list_file, true},
+      {"-vf"},       {filter, true}, {"-c:v"}};
   // What the user typed as the codec splits as written, as for mencoder.
   for (std::string& part : SplitArguments(settings.VideoCodec))
     command.push_back({std::move(part)});
