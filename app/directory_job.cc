@@ -1,8 +1,11 @@
 #include "app/directory_job.h"
 
 #include <algorithm>
+#include <cctype>
+#include <random>
 
 #include "app/command_template.h"
+#include "app/video_file.h"
 #include "platform/path_rules.h"
 
 namespace slidemill {
@@ -26,6 +29,14 @@ std::string BuildTitleText(const std::string& subtitle, const std::string& day,
   text = ReplaceAll(text, "{MonthModified}", month);
   text = ReplaceAll(text, "{YearModified}", year);
   return text;
+}
+
+std::string NewPartTag() {
+  static constexpr char kHex[] = "0123456789abcdef";
+  uint32_t value = std::random_device()();
+  std::string tag(8, '0');
+  for (char& digit : tag) digit = kHex[value & 15], value >>= 4;
+  return tag;
 }
 
 std::vector<std::string> LastLines(std::string_view output, std::size_t count) {
@@ -58,7 +69,7 @@ void DirectoryJob::Block(std::string_view heading, TextColor color, std::string_
   output_.ConsoleLineEnd();
   output_.ConsoleLineEnd();
   output_.SetTextColor(color);
-  output_.ConsoleWrite(text);
+  output_.ConsoleWrite(Escaped(text));
   output_.ConsoleLineEnd();
   output_.SetTextColor(TextColor::kNormal);
 }
@@ -115,25 +126,35 @@ bool DirectoryJob::WouldEncode() {
   return !settings_.SkipExisting || !FileSize(PathsFor().video);
 }
 
-bool DirectoryJob::WriteTitle(const std::string& photo, cFile& file) {
+DirectoryJob::Prepared DirectoryJob::WriteTitle(const std::string& photo, cFile& file) {
   file.FILE(photo);
   if (file.ERR_IS()) {
     log_.Add(JobErrorText(kErrorJpgMetaData));
     SetJobError(context_.error, kErrorJpgMetaData, "");
-    return false;
+    return Prepared::kEndRun;
   }
   std::string text = BuildTitleText(settings_.SubtitleText, file.DAY(kDateModified, 0),
                                     file.MONTH(kDateModified, 0), file.YEAR(kDateModified, 0));
   text += kCrLf;
   // Written whole or not at all: a run stopped meanwhile never leaves half a
-  // title file behind.
-  std::string cause;
-  if (!platform_.WriteWholeFile(JoinPath(dir_, settings_.SRTFilename), text, &cause)) {
-    log_.Add(JobErrorText(kErrorTitleFile) + ": " + cause);
-    SetJobError(context_.error, kErrorTitleFile, cause);
-    return false;
+  // title file behind. One that cannot be written fails this directory
+  // alone: a read-only folder does not stop a library.
+  std::string cause, path = JoinPath(dir_, settings_.SRTFilename);
+  if (!platform_.WriteWholeFile(path, text, &cause)) {
+    Fail(JobErrorText(kErrorTitleFile) + ": " + cause + " (" + path + ")");
+    return Prepared::kFailed;
   }
-  return true;
+  return Prepared::kReady;
+}
+
+bool DirectoryJob::ClaimVideo() {
+  std::string key = platform_.AbsolutePath(video_);
+  if (NativePathRules().names_ignore_case) {
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (context_.videos.insert(key).second) return true;
+  Fail("Another directory of this run makes the same video: " + video_);
+  return false;
 }
 
 bool DirectoryJob::WriteEncoderFiles() {
@@ -167,7 +188,7 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
     return Prepared::kNothingToDo;
   }
   // The encoder writes the video under its part name.
-  std::string part = VideoName(PartName(settings_.VideoFilename), settings_,
+  std::string part = VideoName(PartName(settings_.VideoFilename, context_.part_tag), settings_,
                                {paths.program, "", false, paths.font, paths.absolute_dir});
   video_ = paths.video;
   part_ = IsAbsolutePath(part) ? part : JoinPath(dir_, part);
@@ -185,10 +206,20 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
     output_.ConsoleLineEnd();
     return Prepared::kNothingToDo;
   }
-  if (!settings_.SubtitleText.empty() && !WriteTitle(JoinPath(dir_, photos.front()), file)) {
-    return Prepared::kEndRun;
+  if (!ClaimVideo()) return Prepared::kFailed;
+  if (!settings_.SubtitleText.empty()) {
+    Prepared title = WriteTitle(JoinPath(dir_, photos.front()), file);
+    if (title != Prepared::kReady) return title;
   }
   if (!WriteEncoderFiles()) return Prepared::kFailed;
+  // Made afresh: a part left by a killed run, or a link planted under its
+  // name, is never written through.
+  std::string cause;
+  if (!platform_.MakeFreshFile(part_, &cause)) {
+    RemoveEncoderFiles();
+    Fail("The video cannot be written here: " + cause + ".");
+    return Prepared::kFailed;
+  }
   Block("Launching" + launch, TextColor::kEmphasis, platform_.ShownCommandLine(arguments()));
   output_.ConsoleLineEnd();
   return Prepared::kReady;
@@ -229,8 +260,8 @@ Verdict DirectoryJob::Conclude(const ChildOutcome& ended, std::string_view outpu
     case Kind::kExited:
       if (meaning != ExitMeaning::kSuccess) {
         verdict.text = exited + std::to_string(outcome.code);
-      } else if (FileSize(part_).value_or(0) == 0) {
-        verdict.text = kNoVideo;
+      } else if (std::string problem = VideoProblem(&verdict.warning); !problem.empty()) {
+        verdict.text = problem;
         verdict.shown = true;
       } else if (!platform_.RenameFile(part_, video_, &cause)) {
         verdict.text = "The video cannot be put in place: " + cause + ".";
@@ -244,6 +275,7 @@ Verdict DirectoryJob::Conclude(const ChildOutcome& ended, std::string_view outpu
   // Only a finished video ever has the video's name.
   if (!verdict.made) platform_.RemoveFile(part_);
   log_.Add(verdict.text);
+  if (!verdict.warning.empty()) log_.Add(verdict.warning);
   if (!verdict.made) {
     for (const std::string& line : LastLines(output, kOutputLinesLogged)) log_.Add(line);
   }
@@ -251,9 +283,28 @@ Verdict DirectoryJob::Conclude(const ChildOutcome& ended, std::string_view outpu
   return verdict;
 }
 
-void DirectoryJob::Abandon() {
+std::string DirectoryJob::VideoProblem(std::string* warning) {
+  VideoCheck check =
+      CheckVideo(part_, FileSize(part_).value_or(0), [&](uint64_t offset, std::size_t size) {
+        return platform_.ReadFileRange(part_, offset, size);
+      });
+  switch (check.state) {
+    case VideoCheck::State::kEmpty: return std::string(kNoVideo);
+    case VideoCheck::State::kUnusable:
+      return "The encoder reported success but its video is unusable: " + check.problem + ".";
+    case VideoCheck::State::kWhole: break;
+  }
+  if (check.frames && *check.frames < plan_.frames) {
+    *warning = "The video holds only " + std::to_string(*check.frames) + " of " +
+               std::to_string(plan_.frames) + " frames.";
+  }
+  return "";
+}
+
+void DirectoryJob::Abandon(std::string_view why) {
   RemoveEncoderFiles();
   platform_.RemoveFile(part_);
+  log_.Add(why);
   log_.Write();
 }
 

@@ -6,6 +6,7 @@
 #define SLIDEMILL_APP_DIRECTORY_JOB_H_
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,13 +35,21 @@ struct RunContext {
   const Settings& settings;
   const Encoder& encoder;
   JobError& error;
+  // In the part names of the run's videos: no other run writes those files.
+  std::string part_tag = "";
+  // The videos the run has set out to make, by absolute path.
+  std::set<std::string> videos = {};
 };
+
+// A tag for a run's part names: eight random hexadecimal digits.
+std::string NewPartTag();
 
 // What became of a directory's encoder.
 struct Verdict {
-  bool made = false;   // the video is in place
-  std::string text;    // in the log's words
-  bool shown = false;  // a single job shows the words in red as well
+  bool made = false;    // the video is in place
+  std::string text;     // in the log's words
+  bool shown = false;   // a single job shows the words in red as well
+  std::string warning;  // about a video made, in the log's words
   // How it ended, its exit code read as the encoder means it: an
   // interrupting code is Ctrl-C.
   ChildOutcome outcome;
@@ -69,8 +78,9 @@ class DirectoryJob {
   // Judges the encoder's end, with the last of its output when it was kept,
   // and writes the directory's log lines.
   Verdict Conclude(const ChildOutcome& outcome, std::string_view output);
-  // The encoder was stopped: nothing to judge, everything it wrote goes.
-  void Abandon();
+  // The encoder was stopped: nothing to judge, everything it wrote goes,
+  // and the log says `why`.
+  void Abandon(std::string_view why);
   // Writes the log lines held so far.
   void WriteLog() { log_.Write(); }
 
@@ -89,8 +99,16 @@ class DirectoryJob {
   // not hidden or system files.
   std::vector<std::string> Photos();
   Paths PathsFor();
-  // Writes the title file; false (with the error recorded) when it cannot.
-  bool WriteTitle(const std::string& photo, cFile& file);
+  // Writes the title file: kReady, kFailed when it cannot be written, or
+  // kEndRun (with the error recorded) when the photo cannot be read.
+  Prepared WriteTitle(const std::string& photo, cFile& file);
+  // Claims the video for this directory; false (reported) when another
+  // directory of the run makes it already.
+  bool ClaimVideo();
+  // What is wrong with the video the encoder made, in the log's words; ""
+  // when it is whole. A whole one with fewer frames than planned leaves
+  // `warning`.
+  std::string VideoProblem(std::string* warning);
   // Writes the files the encoder reads; false (reported) when one cannot be.
   bool WriteEncoderFiles();
   void RemoveEncoderFiles();
