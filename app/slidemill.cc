@@ -13,19 +13,14 @@
 namespace slidemill {
 namespace {
 
-// The directories the walk could not read, and the wording of its last line.
-struct WalkTally {
-  int unreadable = 0;
-};
-
 // The end of every run that is not a report: the recorded error on the
 // standard error stream in light red, or "Job complete." in light green.
-// A run that went through whose videos were not all made, or some of whose
-// directories could not be read, says how many failed, and its status tells
-// a script so. A run ended by a signal says which, with the status it calls
-// for.
+// A run that went through whose videos were not all made, or `unreadable`
+// of whose directories could not be read, says how many failed, and its
+// status tells a script so. A run ended by a signal says which, with the
+// status it calls for.
 int EndOfRun(const JobError& error, Output& output, const JobPool* pool = nullptr,
-             WalkTally tally = {}) {
+             int unreadable = 0) {
   int status = error.Code;
   if (std::optional<EndRequest> end = output.platform().EndRequested()) {
     std::string line = "Ended by " + end->name + ".";
@@ -47,14 +42,13 @@ int EndOfRun(const JobError& error, Output& output, const JobPool* pool = nullpt
     output.ConsoleLine(TextColor::kSuccess, "Job complete.");
     int videos_failed = pool != nullptr ? pool->videos_failed() : 0;
     int videos_tried = pool != nullptr ? pool->videos_tried() : 0;
-    if (videos_failed + tally.unreadable > 0) {
-      std::string line = tally.unreadable == 0
-                             ? std::to_string(videos_failed) + " of " +
-                                   std::to_string(videos_tried) + " videos failed."
-                             : std::to_string(videos_failed + tally.unreadable) + " of " +
-                                   std::to_string(videos_tried + tally.unreadable) +
-                                   " directories failed; " + std::to_string(tally.unreadable) +
-                                   " could not be read.";
+    if (videos_failed + unreadable > 0) {
+      std::string line = unreadable == 0 ? std::to_string(videos_failed) + " of " +
+                                               std::to_string(videos_tried) + " videos failed."
+                                         : std::to_string(videos_failed + unreadable) + " of " +
+                                               std::to_string(videos_tried + unreadable) +
+                                               " directories failed; " +
+                                               std::to_string(unreadable) + " could not be read.";
       output.SetTextColor(TextColor::kFailure);
       output.ErrorWrite(line);
       output.ErrorLineEnd();
@@ -139,10 +133,10 @@ bool ForEachPhotoDirectory(cFileIterator& iterator, RunContext& context, Each ea
 }
 
 // Only the paths, for other programs to read; Ctrl-C ends the list without
-// a question, which would land among them.
-// -list0 hands each path over byte for byte; -list, one a line, escapes
-// control bytes, which would split or garble a line. A directory that
-// cannot be read is said on the standard error stream.
+// a question, which would land among them. -list0 hands each path over byte
+// for byte; -list, one a line, escapes control bytes, which would split or
+// garble a line. A directory that cannot be read is said on the standard
+// error stream.
 int List(cFileIterator& iterator, RunContext& context) {
   int unreadable = 0;
   bool whole = ForEachPhotoDirectory(iterator, context, [&](const std::string& dir) {
@@ -183,11 +177,11 @@ int Walk(cFileIterator& iterator, RunContext& context) {
   if (!context.settings.DryRun && platform.ShowTitle("Slidemill")) {
     pool.ShowProgress(CountPhotoDirectories(context));
   }
-  WalkTally tally;
+  int unreadable = 0;
   for (;;) {
     if (platform.EndRequested()) break;
     std::string dir = iterator.MOVETONEXTDIR();
-    tally.unreadable += ReportPassedOver(iterator, output);
+    unreadable += ReportPassedOver(iterator, output);
     if (iterator.STATE() == iterator.STATE_COMPLETE()) break;
     if (iterator.ERRCODE() == iterator.ERR_BREAKKEYPRESSED()) {
       // The next move reaches the directory this one would have reached, so
@@ -207,9 +201,9 @@ int Walk(cFileIterator& iterator, RunContext& context) {
   // stopped.
   if (error.Code != kErrorAborted && !platform.EndRequested()) pool.Finish();
   pool.Stop();
-  tally.unreadable += ReportPassedOver(iterator, output);
+  unreadable += ReportPassedOver(iterator, output);
   platform.ShowTitle("");
-  return EndOfRun(error, output, &pool, tally);
+  return EndOfRun(error, output, &pool, unreadable);
 }
 
 }  // namespace
