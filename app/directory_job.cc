@@ -1,8 +1,12 @@
 #include "app/directory_job.h"
 
 #include <algorithm>
+#include <cctype>
+#include <random>
+#include <ranges>
 
 #include "app/command_template.h"
+#include "app/video_file.h"
 #include "fileinfo/exif.h"
 #include "platform/path_rules.h"
 
@@ -31,6 +35,14 @@ std::string ExpandTitle(const std::string& subtitle, const TitleValues& values) 
   return ReplaceAll(text, "{Folder}", values.folder);
 }
 
+std::string NewPartTag() {
+  static constexpr char kHex[] = "0123456789abcdef";
+  uint32_t value = std::random_device()();
+  std::string tag(8, '0');
+  for (char& digit : tag) digit = kHex[value & 15], value >>= 4;
+  return tag;
+}
+
 std::vector<std::string> LastLines(std::string_view output, std::size_t count) {
   std::vector<std::string> lines;
   while (!output.empty() && lines.size() < count) {
@@ -54,15 +66,18 @@ DirectoryJob::DirectoryJob(RunContext& context, std::string dir)
       dir_(std::move(dir)),
       log_(context.output) {}
 
-void DirectoryJob::Block(std::string_view heading, TextColor color, std::string_view text) {
+void DirectoryJob::Block(std::string_view heading, TextColor color,
+                         const std::vector<std::string_view>& lines) {
   output_.ConsoleLineEnd();
   output_.SetTextColor(TextColor::kSuccess);
   output_.ConsoleWrite(heading);
   output_.ConsoleLineEnd();
   output_.ConsoleLineEnd();
   output_.SetTextColor(color);
-  output_.ConsoleWrite(text);
-  output_.ConsoleLineEnd();
+  for (std::string_view line : lines) {
+    output_.ConsoleWrite(Escaped(line));
+    output_.ConsoleLineEnd();
+  }
   output_.SetTextColor(TextColor::kNormal);
 }
 
@@ -179,14 +194,24 @@ bool DirectoryJob::WriteTitle(const std::string& title) {
   // One cue, shown from 0 to 99 hours.
   std::string text = "1\r\n00:00:00,000 --> 99:00:00,000\r\n" + title + std::string(kCrLf);
   // Written whole or not at all: a run stopped meanwhile never leaves half a
-  // title file behind.
-  std::string cause;
-  if (!platform_.WriteWholeFile(JoinPath(dir_, settings_.SRTFilename), text, &cause)) {
-    log_.Add(JobErrorText(kErrorTitleFile) + ": " + cause);
-    SetJobError(context_.error, kErrorTitleFile, cause);
+  // title file behind. One that cannot be written fails this directory
+  // alone: a read-only folder does not stop a library.
+  std::string cause, path = JoinPath(dir_, settings_.SRTFilename);
+  if (!platform_.WriteWholeFile(path, text, &cause)) {
+    Fail(JobErrorText(kErrorTitleFile) + ": " + cause + " (" + path + ")");
     return false;
   }
   return true;
+}
+
+bool DirectoryJob::ClaimVideo() {
+  std::string key = platform_.AbsolutePath(video_);
+  if (NativePathRules().names_ignore_case) {
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (context_.videos.insert(key).second) return true;
+  Fail("Another directory of this run makes the same video: " + video_);
+  return false;
 }
 
 bool DirectoryJob::WriteEncoderFiles(EncodeRequest& request) {
@@ -220,7 +245,7 @@ void DirectoryJob::RemoveEncoderFiles() {
 }
 
 DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
-  Block("Changing to this directory:", TextColor::kNormal, dir_);
+  Block("Changing to this directory:", TextColor::kNormal, {dir_});
   log_.Add(dir_, true);
   std::vector<std::string> names = PhotoNames();
   if (names.empty()) {
@@ -240,7 +265,7 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
   }
   SortPhotos(photos, settings_.PhotoOrder);
   // The encoder writes the video under its part name.
-  std::string part = VideoName(PartName(settings_.VideoFilename), settings_,
+  std::string part = VideoName(PartName(settings_.VideoFilename, context_.part_tag), settings_,
                                {paths.program, "", false, paths.font, paths.absolute_dir});
   video_ = paths.video;
   part_ = IsAbsolutePath(part) ? part : JoinPath(dir_, part);
@@ -256,19 +281,32 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
   if (settings_.DryRun) {
     output_.ConsoleLine(TextColor::kNormal, "Photos: " + std::to_string(photos.size()));
     if (title) {
-      Block("Would write this title:", TextColor::kNormal,
-            ReplaceAll(*title, kCrLf, platform_.LineEnd()));
+      // Its line breaks shown as the console's; any other control byte
+      // written out.
+      std::vector<std::string_view> lines;
+      for (auto line : std::views::split(std::string_view(*title), kCrLf))
+        lines.emplace_back(line.begin(), line.end());
+      Block("Would write this title:", TextColor::kNormal, lines);
     }
     request.photo_list = "<list of the photos>";
     plan_ = context_.encoder.Plan(settings_, request);
-    Block("Would launch" + launch, TextColor::kEmphasis, platform_.ShownCommandLine(arguments()));
+    Block("Would launch" + launch, TextColor::kEmphasis, {platform_.ShownCommandLine(arguments())});
     output_.ConsoleLineEnd();
     return Prepared::kNothingToDo;
   }
-  if (title && !WriteTitle(*title)) return Prepared::kEndRun;
+  if (!ClaimVideo()) return Prepared::kFailed;
+  if (title && !WriteTitle(*title)) return Prepared::kFailed;
   if (!WriteEncoderFiles(request)) return Prepared::kFailed;
   plan_ = context_.encoder.Plan(settings_, request);
-  Block("Launching" + launch, TextColor::kEmphasis, platform_.ShownCommandLine(arguments()));
+  // Made afresh: a part left by a killed run, or a link planted under its
+  // name, is never written through.
+  std::string cause;
+  if (!platform_.MakeFreshFile(part_, &cause)) {
+    RemoveEncoderFiles();
+    Fail("The video cannot be written here: " + cause + ".");
+    return Prepared::kFailed;
+  }
+  Block("Launching" + launch, TextColor::kEmphasis, {platform_.ShownCommandLine(arguments())});
   output_.ConsoleLineEnd();
   return Prepared::kReady;
 }
@@ -308,8 +346,8 @@ Verdict DirectoryJob::Conclude(const ChildOutcome& ended, std::string_view outpu
     case Kind::kExited:
       if (meaning != ExitMeaning::kSuccess) {
         verdict.text = exited + std::to_string(outcome.code);
-      } else if (FileSize(part_).value_or(0) == 0) {
-        verdict.text = kNoVideo;
+      } else if (std::string problem = VideoProblem(&verdict.warning); !problem.empty()) {
+        verdict.text = problem;
         verdict.shown = true;
       } else if (!platform_.RenameFile(part_, video_, &cause)) {
         verdict.text = "The video cannot be put in place: " + cause + ".";
@@ -323,6 +361,7 @@ Verdict DirectoryJob::Conclude(const ChildOutcome& ended, std::string_view outpu
   // Only a finished video ever has the video's name.
   if (!verdict.made) platform_.RemoveFile(part_);
   log_.Add(verdict.text);
+  if (!verdict.warning.empty()) log_.Add(verdict.warning);
   if (!verdict.made) {
     for (const std::string& line : LastLines(output, kOutputLinesLogged)) log_.Add(line);
   }
@@ -330,9 +369,28 @@ Verdict DirectoryJob::Conclude(const ChildOutcome& ended, std::string_view outpu
   return verdict;
 }
 
-void DirectoryJob::Abandon() {
+std::string DirectoryJob::VideoProblem(std::string* warning) {
+  VideoCheck check =
+      CheckVideo(part_, FileSize(part_).value_or(0), [&](uint64_t offset, std::size_t size) {
+        return platform_.ReadFileRange(part_, offset, size);
+      });
+  switch (check.state) {
+    case VideoCheck::State::kEmpty: return std::string(kNoVideo);
+    case VideoCheck::State::kUnusable:
+      return "The encoder reported success but its video is unusable: " + check.problem + ".";
+    case VideoCheck::State::kWhole: break;
+  }
+  if (check.frames && *check.frames < plan_.frames) {
+    *warning = "The video holds only " + std::to_string(*check.frames) + " of " +
+               std::to_string(plan_.frames) + " frames.";
+  }
+  return "";
+}
+
+void DirectoryJob::Abandon(std::string_view why) {
   RemoveEncoderFiles();
   platform_.RemoveFile(part_);
+  log_.Add(why);
   log_.Write();
 }
 

@@ -6,6 +6,7 @@
 #define SLIDEMILL_APP_DIRECTORY_JOB_H_
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,13 +46,21 @@ struct RunContext {
   const Settings& settings;
   const Encoder& encoder;
   JobError& error;
+  // In the part names of the run's videos: no other run writes those files.
+  std::string part_tag = "";
+  // The videos the run has set out to make, by absolute path.
+  std::set<std::string> videos = {};
 };
+
+// A tag for a run's part names: eight random hexadecimal digits.
+std::string NewPartTag();
 
 // What became of a directory's encoder.
 struct Verdict {
-  bool made = false;   // the video is in place
-  std::string text;    // in the log's words
-  bool shown = false;  // a single job shows the words in red as well
+  bool made = false;    // the video is in place
+  std::string text;     // in the log's words
+  bool shown = false;   // a single job shows the words in red as well
+  std::string warning;  // about a video made, in the log's words
   // How it ended, its exit code read as the encoder means it: an
   // interrupting code is Ctrl-C.
   ChildOutcome outcome;
@@ -80,8 +89,9 @@ class DirectoryJob {
   // Judges the encoder's end, with the last of its output when it was kept,
   // and writes the directory's log lines.
   Verdict Conclude(const ChildOutcome& outcome, std::string_view output);
-  // The encoder was stopped: nothing to judge, everything it wrote goes.
-  void Abandon();
+  // The encoder was stopped: nothing to judge, everything it wrote goes,
+  // and the log says `why`.
+  void Abandon(std::string_view why);
   // Writes the log lines held so far.
   void WriteLog() { log_.Write(); }
 
@@ -92,8 +102,8 @@ class DirectoryJob {
     std::string video;  // as the program reaches it
   };
 
-  // A green heading, a blank line, then the text in its colour.
-  void Block(std::string_view heading, TextColor color, std::string_view text);
+  // A green heading, a blank line, then the lines in their colour.
+  void Block(std::string_view heading, TextColor color, const std::vector<std::string_view>& lines);
   // A failure that does not end the run: in light red, and in the log.
   void Fail(std::string_view text);
   // The files named as photos, in the system's order: not directories, not
@@ -106,8 +116,15 @@ class DirectoryJob {
   // The title, dated from the first photo; nothing (with the error
   // recorded) when the photo cannot be looked up.
   std::optional<std::string> TitleText(Photo& first, const std::string& absolute_dir, cFile& file);
-  // Writes the title file; false (with the error recorded) when it cannot.
+  // Writes the title file; false (reported) when it cannot be written.
   bool WriteTitle(const std::string& title);
+  // Claims the video for this directory; false (reported) when another
+  // directory of the run makes it already.
+  bool ClaimVideo();
+  // What is wrong with the video the encoder made, in the log's words; ""
+  // when it is whole. A whole one with fewer frames than planned leaves
+  // `warning`.
+  std::string VideoProblem(std::string* warning);
   // Writes the list of photos the encoder reads, in the temporary folder,
   // with a link for each name that a list's line cannot hold; false
   // (reported) when one cannot be made.

@@ -96,6 +96,7 @@ TEST(FfmpegTest, Command) {
   EXPECT_EQ(Texts(plan.arguments),
             (std::vector<std::string>{
                 "ff",
+                "-nostdin",
                 "-hide_banner",
                 "-loglevel",
                 "error",

@@ -84,9 +84,9 @@ std::string FfmpegFilter(const Settings& settings, const std::string& title,
   return filter + ":force_style=" + EscapeFilterValue(style);
 }
 
-// The whole command: quiet but for errors and the progress line, each photo
-// one frame at the set rate, or coming at its own rate for -photo-seconds,
-// the video overwritten as mencoder would.
+// The whole command: quiet but for errors and the progress line, reading no
+// keys, each photo one frame at the set rate, or coming at its own rate for
+// -photo-seconds, the video overwritten as mencoder would.
 std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
                                                 const std::string& encoder,
                                                 const std::string& list_file,
@@ -94,15 +94,13 @@ std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
                                                 const std::string& video) {
   std::string fps = settings.PhotoMilliseconds > 0 ? PhotoRate(settings.PhotoMilliseconds)
                                                    : std::to_string(settings.VideoFramesPerSecond);
-  std::vector<CommandArgument> command = {{encoder},     {"-hide_banner"},
-                                          {"-loglevel"}, {"error"},
-                                          {"-stats"},    {"-y"},
-                                          {"-r"},        {fps},
-                                          {"-f"},        {"concat"},
-                                          {"-safe"},     {"0"},
-                                          {"-i"},        {"file:" + list_file, true},
-                                          {"-vf"},       {filter, true},
-                                          {"-c:v"}};
+  std::vector<CommandArgument> command = {
+      {encoder},     {"-nostdin"},   {"-hide_banner"},
+      {"-loglevel"}, {"error"},      {"-stats"},
+      {"-y"},        {"-r"},         {fps},
+      {"-f"},        {"concat"},     {"-safe"},
+      {"0"},         {"-i"},         {"file:" + list_file, true},
+      {"-vf"},       {filter, true}, {"-c:v"}};
   // What the user typed as the codec splits as written, as for mencoder.
   std::vector<std::string> codec = SplitArguments(settings.VideoCodec);
   for (const std::string& part : codec) command.push_back({part});

@@ -116,9 +116,10 @@ std::vector<OptionInfo> MakeOptions() {
            Raw<&R::SkipExisting>, Boolean<&S::SkipExisting>),
       Integer("-sleep-time", "We pause this many milliseconds after each movie is created.",
               Raw<&R::SleepTime>, Number<&S::SleepTime>, 0, 0),
-      Valued("-srt-filename", K::kText,
-             "Name of SRT title file created in each directory containing JPGs.",
-             Raw<&R::SRTFilename>, Quoted<&S::SRTFilename>, "_title.srt"),
+      Valued(
+          "-srt-filename", K::kText,
+          "Name of SRT title file created in each directory containing JPGs; not *.jpg or *.jpeg.",
+          Raw<&R::SRTFilename>, Quoted<&S::SRTFilename>, "_title.srt"),
       Valued("-subtitle-font-file", K::kFile,
              "Path to font file containing the font used for titles.", Raw<&R::SubtitleFontFile>,
              Quoted<&S::SubtitleFontFile>),

@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <iterator>
 #include <optional>
@@ -212,6 +213,14 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
   if (!CheckInteger(raw.SleepTime, "-sleep-time", s.SleepTime, error)) return;
 
   s.SRTFilename = TextOr(raw.SRTFilename, FindOption("-srt-filename")->default_value);
+  // Written in each photo directory, it would replace a photo.
+  std::string title_name = s.SRTFilename;
+  for (char& c : title_name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (title_name.ends_with(".jpg") || title_name.ends_with(".jpeg")) {
+    SetJobError(error, kErrorInvalidArgument,
+                "The title file specified by '-srt-filename' must not be named like a photo.");
+    return;
+  }
 
   if (!CheckFileOption(raw.SubtitleFontFile, "-subtitle-font-file", s.SubtitleFontFile, error,
                        platform)) {

@@ -81,6 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"SizeTooNarrow", "-video-size", "14x480", kSize, "ffmpeg"},
         ValueCase{"SizeOdd", "-video-size", "641x480", kSize, "ffmpeg"},
         ValueCase{"SizeNegative", "-video-size", "-640x-480", kSize, "ffmpeg"},
+        ValueCase{"TitleNamedLikeAPhoto", "-srt-filename", "Title.JPEG",
+                  "The title file specified by '-srt-filename' must not be named like a photo."},
         ValueCase{"JobsTooMany", "-jobs", "65", "'-jobs' must be between 0 and 64, inclusive."},
         ValueCase{"FilterThatCannotMatch", "-dir-filter", "(ab)*",
                   "The pattern specified by '-dir-filter' is not valid."},

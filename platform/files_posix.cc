@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,7 @@ namespace slidemill::posix {
 namespace {
 
 struct EntryTimes {
+  FileIdentity identity;
   mode_t mode = 0;
   off_t size = 0;
   uint64_t written = 0;
@@ -33,6 +35,7 @@ bool StatAt(int dir_fd, const char* name, bool follow, EntryTimes* times) {
   struct statx info;
   int flags = follow ? 0 : AT_SYMLINK_NOFOLLOW;
   if (statx(dir_fd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) return false;
+  times->identity = {makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino};
   times->mode = info.stx_mode;
   times->size = static_cast<off_t>(info.stx_size);
   times->written = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
@@ -43,6 +46,7 @@ bool StatAt(int dir_fd, const char* name, bool follow, EntryTimes* times) {
 #else
   struct stat info;
   if (fstatat(dir_fd, name, &info, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return false;
+  times->identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   times->mode = info.st_mode;
   times->size = info.st_size;
   times->written = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
@@ -110,6 +114,7 @@ bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
   entry->size = times.size > 0 ? static_cast<uint64_t>(times.size) : 0;
   entry->name = name;
   entry->short_name.clear();
+  entry->identity = times.identity;
   return true;
 }
 
@@ -135,10 +140,14 @@ bool FindMatching(const std::string& dir, const std::string& pattern,
   return !entries->empty();
 }
 
-ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries) {
+ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries,
+                       std::string* error) {
   ScopedFd dir_fd = OpenDirectory(dir);
   std::vector<std::string> names;
-  if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return ListResult::kFailed;
+  if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) {
+    *error = SystemErrorText(errno);
+    return ListResult::kFailed;
+  }
   entries->reserve(entries->size() + names.size());
   for (const std::string& name : names) {
     FileEntry entry;
@@ -190,6 +199,15 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
     *error = FileErrorText(errno);
     return false;
   }
+  // A file without write bits is the user's "do not touch" even for root,
+  // whom the open above lets through.
+  struct stat old_file;
+  if (existing >= 0 && fstat(existing, &old_file) == 0 && S_ISREG(old_file.st_mode) &&
+      (old_file.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    close(existing);
+    *error = FileErrorText(EACCES);
+    return false;
+  }
   std::size_t slash = path.rfind('/');
   std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
                           TemporaryFileName(static_cast<uint32_t>(getpid()));
@@ -214,7 +232,6 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
       existing = -1;
     }
   } else {
-    struct stat old_file;
     // The replacement keeps the old file's permissions.
     if (existing >= 0 && fstat(existing, &old_file) == 0 && S_ISREG(old_file.st_mode)) {
       fchmod(fd, old_file.st_mode & 07777);

@@ -26,11 +26,12 @@ struct PathRules {
   // ("\\host\share\a.jpg" is in "host\share"); on POSIX only at its end,
   // so an absolute directory stays absolute.
   bool dir_part_trims_both_ends;
+  bool names_ignore_case;              // "IMG.JPG" is "img.jpg"
   std::string_view executable_suffix;  // of a program's file name
 };
 
-inline constexpr PathRules kWindowsPathRules{'\\', "/\\", "\\:", true, 260, true, ".exe"};
-inline constexpr PathRules kPosixPathRules{'/', "/", "/", false, 4096, false, ""};
+inline constexpr PathRules kWindowsPathRules{'\\', "/\\", "\\:", true, 260, true, true, ".exe"};
+inline constexpr PathRules kPosixPathRules{'/', "/", "/", false, 4096, false, false, ""};
 
 // The rules of the system the program was built for.
 const PathRules& NativePathRules();

@@ -48,14 +48,15 @@ else
   check 0 '*' '' -dir "$wt" -r -mencoder-path "$enc" -subtitle-text "Day {DayModified}{CRLF}x" \
     -log-path "$w\run.log"
   has "$s/out" "command:"$'\r\n\r\n'"$enc \"mf://@"
-  has "$s/out" "\" -o \"_movie.slidemill-part.avi\" "
+  has "$s/out" "\" -o \"_movie.slidemill-part-"
   [ "$(grep '^dir=' "$s/records.txt" | tr -d '\r')" = "dir=$wt\a"$'\n'"dir=$wt\b" ] ||
     fail "the encoder did not run once in each photo directory: $(grep '^dir=' "$s/records.txt")"
   cmp -s "$t/a/_title.srt" "$s/title" || fail "the title file is not one CR LF cue: $(printf %q "$(cat "$t/a/_title.srt")")"
   has "$s/run.log" " $wt\a"$'\r\n'"    Encoding complete."$'\r\n'
   has "$s/run.log" " $wt\empty"$'\r\n'"    No JPG files found in this directory."$'\r'
   chmod a-w "$t/a/_title.srt"
-  check 3 '*' $'\nError opening title file: *' -dir "$wt\a" -mencoder-path "$enc" -subtitle-text new
+  check 6 '*' $'1 of 1 videos failed.\n' -dir "$wt\a" -mencoder-path "$enc" -subtitle-text new
+  has "$s/out" $'\r\nError opening title file: Permission denied ('"$wt\\a\\_title.srt)"$'\r\n'
   cmp -s "$t/a/_title.srt" "$s/title" || fail "a read-only title file was replaced"
   # No command interpreter: names that cmd.exe would run or expand, names
   # outside the ANSI code page, and an encoder whose path holds a space and &
@@ -81,7 +82,7 @@ else
   o="$s/it's [a]; b,c" && wo="$w\it's [a]; b,c" && mkdir -p "$o" && printf '\377\330\377' >"$o/B.JPG" && printf '\377\330\377' >"$o/a.jpg"
   rm -f "$s/records.txt"
   check 0 '*' '' -dir "$wo" -encoder ffmpeg -ffmpeg-path "$enc" -subtitle-text x
-  has "$s/out" "command:"$'\r\n\r\n'"$enc -hide_banner "
+  has "$s/out" "command:"$'\r\n\r\n'"$enc -nostdin -hide_banner "
   has "$s/out" " -i \"file:"
   q=${wo//\'/\'\\\'\'}  # a quote in ffmpeg's list
   [ "$(grep '^file ' "$s/records.txt" | tr -d '\r')" = "file 'file:$q\B.JPG'"$'\n'"file 'file:$q\a.jpg'" ] ||
@@ -93,6 +94,14 @@ else
   mkdir -p "$long/$(printf 'd%.0s' $(seq 30))" && printf '\377\330\377' >"$long/p.jpg"
   check 0 $'*\nPassed over, its path is too long: *' '' -dir "$w\long" -r -mencoder-path "$enc" -subtitle-text x -video-filename "$w\long.avi"
   [ -f "$long/_title.srt" ] || fail "no title in a 242-character directory"
+  # Killed outright, the program takes its encoder along (its job object).
+  mkdir -p "$s/slow" && printf '\377\330\377' >"$s/slow/p.jpg" && printf 'SLEEP=4000\r\n' >"$s/slow/stand-in"
+  rm -f "$s/records.txt"
+  "${run[@]}" -dir "$w\slow" -mencoder-path "$enc" >/dev/null 2>&1 </dev/null &
+  killed=$!  # once its part is made, the encoder is starting
+  for _ in $(seq 100); do compgen -G "$s/slow/*.slidemill-part-*" >/dev/null && break; sleep 0.1; done
+  sleep 1 && kill -KILL $killed && { wait $killed; } 2>/dev/null; sleep 5
+  [ -e "$s/records.txt" ] && fail "the encoder ran on after the program was killed"
   # An encoder that cannot be found or is a batch file ends the run; comspec
   # is not needed.
   check 5 '*' $'\nError starting encoder: *' -dir "$wt\a"

@@ -5,6 +5,7 @@
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
 #include <deque>
+#include <fstream>
 
 #include "platform/platform.h"
 
@@ -34,6 +35,9 @@ class FakePlatform : public PlatformWrapper {
   std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;
   bool temporary_files_fail = false;
+  // What a started encoder writes to its video (the argument after "-o"),
+  // following links as an encoder does; "" for nothing.
+  std::string video;
 
   void Write(ConsoleStream stream, std::string_view text) override {
     (stream == ConsoleStream::kOutput ? out : err) += text;
@@ -63,6 +67,9 @@ class FakePlatform : public PlatformWrapper {
     bool started = ended.kind != ChildOutcome::Kind::kNoDirectory &&
                    ended.kind != ChildOutcome::Kind::kCannotStart;
     if (started) running_.push_back({runs.size(), ended, ""});
+    for (std::size_t i = 0; started && !video.empty() && i + 1 < arguments.size(); ++i) {
+      if (arguments[i].text == "-o") std::ofstream(dir + "/" + arguments[i + 1].text) << video;
+    }
     return {started ? runs.size() : 0, started ? ChildOutcome{} : ended};
   }
   // A pending key wakes a wait that asks for keys before any child ends.
@@ -79,7 +86,7 @@ class FakePlatform : public PlatformWrapper {
     return false;
   }
   bool WaitForKey(uint32_t) override { return HasKeyboard(); }
-  void StopChildren() override {}
+  void StopChildren() override { running_.clear(); }
   bool ShowTitle(std::string_view) override { return false; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 
