@@ -34,7 +34,9 @@ class JobPool {
   DirectoryResult Process(const std::string& dir, cFile& file);
   // After the walk: waits for the encoders still running.
   DirectoryResult Finish();
-  // Stops the encoders still running; their unfinished videos are removed.
+  // Stops the encoders still running; their unfinished videos are removed,
+  // and each one's log says why: the user's choice, or the signal that
+  // ended the run.
   void Stop();
 
   // A photo directory that failed without an encoder started (its paths
@@ -59,7 +61,8 @@ class JobPool {
 
   DirectoryResult Start(std::unique_ptr<DirectoryJob> job);
   // Waits for one encoder to end, asking about Ctrl-C meanwhile when the
-  // encoders run apart from the console.
+  // encoders run apart from the console; kEndRun when the run is asked to
+  // end meanwhile.
   DirectoryResult WaitForOne();
   // Tells of the encoder that ended.
   DirectoryResult End(const EndedChild& ended);
