@@ -84,10 +84,10 @@ CommandArguments ReadCommandArguments(const ProcessCommandLine& line) {
     result.tail_empty = tail.empty();
     result.args = SplitArguments(tail);
   } else {
+    // An empty argument is an empty value: dropped, it would make the next
+    // option the value.
     result.tail_empty = line.arguments.empty();
-    for (const std::string& arg : line.arguments) {
-      if (!arg.empty()) result.args.push_back(arg);
-    }
+    result.args = line.arguments;
   }
   return result;
 }
@@ -97,7 +97,8 @@ void ParseCommandLine(const std::vector<std::string>& args, RawOptions& raw, Job
   while (i < args.size()) {
     const OptionInfo* option = FindOption(PublishedName(args[i]));
     if (option == nullptr) {
-      SetJobError(error, kErrorInvalidArgument, args[i]);
+      // An empty one is shown, so that the report says something.
+      SetJobError(error, kErrorInvalidArgument, args[i].empty() ? "\"\"" : args[i]);
       return;
     }
     if (!option->takes_value()) {

@@ -16,7 +16,7 @@ namespace slidemill {
 // The command line as the program reads it.
 struct CommandArguments {
   bool tail_empty = true;         // nothing at all after the program name
-  std::vector<std::string> args;  // the arguments, never an empty one
+  std::vector<std::string> args;  // the arguments; an empty one only from POSIX
 };
 
 // The text after the program name of a whole command line: the name runs to
@@ -41,8 +41,8 @@ struct CommandPiece {
 std::vector<std::string> SplitCommandPieces(const std::vector<CommandPiece>& pieces,
                                             bool keep_empty_quoted = true);
 
-// Windows gives one text to split; POSIX gives the shell's arguments, of
-// which empty ones are dropped as an empty quoted pair is.
+// Windows gives one text to split; POSIX gives the shell's arguments, each
+// kept as it is, an empty one too.
 CommandArguments ReadCommandArguments(const ProcessCommandLine& line);
 
 // Stores each option's value, unchecked, in `raw`. An unknown argument is

@@ -37,9 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   CommandArguments command = ReadCommandArguments(line);
-  for (const std::string& arg : command.args) Check(!arg.empty());
   if (line.is_single_text) {
+    for (const std::string& arg : command.args) Check(!arg.empty());
     Check(command.args == SplitArguments(CommandTail(line.text)));
+  } else {
+    Check(command.args == line.arguments);
   }
 
   RawOptions raw;

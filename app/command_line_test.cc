@@ -42,10 +42,11 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"NoBackslashEscapes", "x.exe \"C:\\dir\\\" next", false, {"C:\\dir\\", "next"}}),
     [](const testing::TestParamInfo<SplitCase>& param) { return param.param.name; });
 
-// POSIX takes the shell's arguments as they are; only empty ones go.
+// POSIX takes the shell's arguments as they are, an empty one too: it is
+// a value, never dropped to make the next option one.
 TEST(PosixLineTest, TakesTheShellsArguments) {
   CommandArguments read = ReadCommandArguments({false, "", {"-dir", "", "a \"b\" c"}});
-  EXPECT_EQ(read.args, (Args{"-dir", "a \"b\" c"}));
+  EXPECT_EQ(read.args, (Args{"-dir", "", "a \"b\" c"}));
   EXPECT_FALSE(read.tail_empty);
   EXPECT_TRUE(ReadCommandArguments(ProcessCommandLine{}).tail_empty);
 }
@@ -77,6 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"NoValueIsNotGiven", {"-dir"}, &RawOptions::Dir, ""},
         ParseCase{"CaseMatters", {"-DIR", "x"}, &RawOptions::Dir, "", "-DIR"},
         ParseCase{"NoPositionalArguments", {"photos"}, &RawOptions::Dir, "", "photos"},
+        ParseCase{"EmptyValue", {"-subtitle-text", "", "-dry-run"}, &RawOptions::DryRun, "TRUE"},
+        ParseCase{"EmptyUnknownIsShown", {""}, &RawOptions::Dir, "", "\"\""},
         ParseCase{"StopsAtTheUnknown", {"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
         // Habits from other tools stand for the published names, never as a value.
         ParseCase{"DashH", {"-h"}, &RawOptions::Usage, "TRUE"},

@@ -100,7 +100,7 @@ std::string VideoName(std::string_view video_template, const Settings& settings,
   return Joined(FillTemplate("{VideoFilename}", settings, named));
 }
 
-std::string PartName(std::string_view video_template) {
+std::string PartName(std::string_view video_template, std::string_view tag) {
   // The extension is what follows the last dot of the last name; a dot
   // inside a placeholder's value is never taken for it.
   const PathRules& rules = NativePathRules();
@@ -110,8 +110,9 @@ std::string PartName(std::string_view video_template) {
   if (dot == std::string_view::npos || (name_start != std::string_view::npos && dot < name_start)) {
     dot = video_template.size();
   }
-  return std::string(video_template.substr(0, dot)) + ".slidemill-part" +
-         std::string(video_template.substr(dot));
+  std::string part = std::string(video_template.substr(0, dot)) + ".slidemill-part";
+  if (!tag.empty()) part += "-" + std::string(tag);
+  return part + std::string(video_template.substr(dot));
 }
 
 }  // namespace slidemill

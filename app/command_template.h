@@ -48,8 +48,9 @@ std::string VideoName(std::string_view video_template, const Settings& settings,
 
 // The name an encoder writes a video under until it is finished: beside
 // it, with the same extension, so that a half-made video never has the
-// final name. Made from the -video-filename template.
-std::string PartName(std::string_view video_template);
+// final name, and with the run's `tag`, so that two runs never write the
+// same file. Made from the -video-filename template.
+std::string PartName(std::string_view video_template, std::string_view tag = "");
 
 }  // namespace slidemill
 

@@ -7,14 +7,15 @@
 namespace slidemill {
 namespace {
 
-// One cue shown from 0 to 99 hours; each placeholder replaced once, in its
-// order, case mattering.
-TEST(TitleTextTest, OneCueWithEachPlaceholderReplacedOnce) {
-  EXPECT_EQ(
-      BuildTitleText("{MonthModified}/{DayModified}/{YearModified}{CRLF}{DayModified}{Dir}"
-                     "{crlf}{YearModified",
-                     "{CRLF}", "6", "2009"),
-      "1\r\n00:00:00,000 --> 99:00:00,000\r\n6/{CRLF}/2009\r\n{CRLF}{Dir}{crlf}{YearModified");
+// Each placeholder replaced once, in its order, case mattering: a value
+// holding an earlier placeholder keeps it, one holding a later one has it
+// replaced, and the folder's name, last, is never searched.
+TEST(TitleTextTest, EachPlaceholderReplacedOnceInItsOrder) {
+  TitleValues values{"{CRLF}", "6", "{DayTaken}", "5", "7", "2019", "{YearTaken}"};
+  EXPECT_EQ(ExpandTitle("{MonthModified}/{DayModified}/{YearModified}{CRLF}{DayTaken}.{MonthTaken}"
+                        ".{YearTaken} {Folder}{crlf}{Dir}{YearModified",
+                        values),
+            "6/{CRLF}/5\r\n5.7.2019 {YearTaken}{crlf}{Dir}{YearModified");
 }
 
 // A placeholder in -video-filename that comes later is filled, one that

@@ -24,20 +24,13 @@ struct EncodeRequest {
   std::string video;                // the name written until the video is finished
   std::string title;                // the title file; "" without a title
   std::string font;                 // the title's font file; "" for the encoder's own
-  std::vector<std::string> photos;  // the photos' names, in the order shown
+  std::vector<std::string> photos;  // in the order shown: names in `dir`, or absolute paths
+  std::string photo_list;           // the file the encoder reads them from
   unsigned threads = 0;             // the processors it may use; 0: as many as it likes
-};
-
-// A file the encoder reads besides the photos: written before it starts,
-// removed after it ends.
-struct EncoderFile {
-  std::string path;
-  std::string bytes;
 };
 
 struct EncodePlan {
   std::vector<CommandArgument> arguments;
-  std::vector<EncoderFile> files;
   std::size_t frames = 0;  // the frames the finished video holds
 };
 
@@ -63,7 +56,9 @@ class Encoder {
   // Whether it fits every photo into the -video-size frame.
   virtual bool sizes_frame() const { return false; }
 
-  // The command and the files it needs for one directory.
+  // What the photo list holds; the encoder is handed exactly these photos.
+  virtual std::string PhotoList(const EncodeRequest& request) const = 0;
+  // The command for one directory.
   virtual EncodePlan Plan(const Settings& settings, const EncodeRequest& request) const = 0;
   virtual ExitMeaning MeaningOf(uint32_t exit_code) const = 0;
 
@@ -72,6 +67,10 @@ class Encoder {
   std::string path_option() const;
   std::string default_program() const;
 };
+
+// Photos per second when each shows for `milliseconds`, as the fraction
+// both encoders read: "2", "1/3".
+std::string PhotoRate(int32_t milliseconds);
 
 // Every encoder, the default first.
 std::span<const Encoder* const> Encoders();

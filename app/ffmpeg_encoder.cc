@@ -57,9 +57,6 @@ std::string Utf8FromUtf16(std::string_view bytes) {
 // ffmpeg answers 255 when Ctrl-C or Ctrl-\ stopped it.
 constexpr uint32_t kInterruptedExit = 255;
 
-// Beside the photos, hidden, so that no later count takes it for one.
-constexpr std::string_view kListFile = ".slidemill-photos.ffconcat";
-
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -88,28 +85,33 @@ std::string FfmpegFilter(const Settings& settings, const std::string& title,
   return filter + ":force_style=" + EscapeFilterValue(style);
 }
 
-// The whole command: quiet but for errors and the progress line, each photo
-// one frame at the set rate, the video overwritten as mencoder would.
+// The whole command: quiet but for errors and the progress line, reading no
+// keys, each photo one frame at the set rate, or coming at its own rate for
+// -photo-seconds, the video overwritten as mencoder would.
 std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
                                                 const std::string& encoder,
                                                 const std::string& list_file,
                                                 const std::string& filter,
                                                 const std::string& video) {
-  std::string fps = std::to_string(settings.VideoFramesPerSecond);
-  std::vector<CommandArgument> command = {{encoder},     {"-hide_banner"},
-                                          {"-loglevel"}, {"error"},
-                                          {"-stats"},    {"-y"},
-                                          {"-r"},        {fps},
-                                          {"-f"},        {"concat"},
-                                          {"-safe"},     {"0"},
-                                          {"-i"},        {"file:" + list_file, true},
-                                          {"-vf"},       {filter, true},
-                                          {"-c:v"}};
+  std::string fps = settings.PhotoMilliseconds > 0 ? PhotoRate(settings.PhotoMilliseconds)
+                                                   : std::to_string(settings.VideoFramesPerSecond);
+  std::vector<CommandArgument> command = {
+      {encoder},     {"-nostdin"},   {"-hide_banner"},
+      {"-loglevel"}, {"error"},      {"-stats"},
+      {"-y"},        {"-r"},         {fps},
+      {"-f"},        {"concat"},     {"-safe"},
+      {"0"},         {"-i"},         {"file:" + list_file, true},
+      {"-vf"},       {filter, true}, {"-c:v"}};
   // What the user typed as the codec splits as written, as for mencoder.
-  for (std::string& part : SplitArguments(settings.VideoCodec))
-    command.push_back({std::move(part)});
-  // Without the common pixel format some players show nothing.
-  if (settings.VideoCodec == "libx264") command.insert(command.end(), {{"-pix_fmt"}, {"yuv420p"}});
+  std::vector<std::string> codec = SplitArguments(settings.VideoCodec);
+  for (const std::string& part : codec) command.push_back({part});
+  // H.264 and H.265 keep a camera's 4:2:2 or 4:4:4, which browsers, phones
+  // and TVs do not play, unless told the common pixel format; the user's
+  // own choice stands.
+  if (!codec.empty() && (codec[0] == "libx264" || codec[0] == "libx265") &&
+      std::ranges::find(codec, "-pix_fmt") == codec.end()) {
+    command.insert(command.end(), {{"-pix_fmt"}, {"yuv420p"}});
+  }
   // "file:" keeps a name beginning with '-' or holding ':' a file name.
   command.push_back({"file:" + video, true});
   return command;
@@ -121,10 +123,12 @@ std::vector<CommandArgument> BuildFfmpegCommand(const Settings& settings,
 // search finds little), and the encoder's share of the processors when
 // several encoders run at once.
 void AddPaceOptions(std::vector<CommandArgument>& command, const Settings& settings,
-                    const EncodeRequest& request, const std::vector<std::string>& photos) {
+                    const EncodeRequest& request) {
   int halvings = 3;
-  for (std::size_t i = 0; i < photos.size() && halvings > 0; ++i) {
-    std::ifstream in(photos[i], std::ios::binary);
+  for (std::size_t i = 0; i < request.photos.size() && halvings > 0; ++i) {
+    const std::string& photo = request.photos[i];
+    std::ifstream in(IsAbsolutePath(photo) ? photo : JoinPath(request.dir, photo),
+                     std::ios::binary);
     halvings = std::min(
         halvings, DecodeHalvings(ReadJpegSize(in), settings.VideoWidth, settings.VideoHeight));
   }
@@ -150,22 +154,45 @@ class FfmpegEncoder : public Encoder {
   std::string_view default_codec() const override { return "libx264"; }
   bool sizes_frame() const override { return true; }
 
-  // The photos reach ffmpeg through a list of their absolute paths: it
-  // reads list entries relative to the list, not to where it runs.
-  EncodePlan Plan(const Settings& settings, const EncodeRequest& request) const override {
-    std::string list_file = JoinPath(request.dir, kListFile);
+  // The photos reach ffmpeg by their absolute paths: it reads list entries
+  // relative to the list, not to where it runs.
+  std::string PhotoList(const EncodeRequest& request) const override {
     std::vector<std::string> photos;
-    for (const std::string& name : request.photos) photos.push_back(JoinPath(request.dir, name));
+    for (const std::string& photo : request.photos)
+      photos.push_back(IsAbsolutePath(photo) ? photo : JoinPath(request.dir, photo));
+    return ConcatList(photos);
+  }
+
+  EncodePlan Plan(const Settings& settings, const EncodeRequest& request) const override {
     std::string font_dir, font_name;
     if (!request.title.empty() && !request.font.empty()) {
       font_dir = request.font.substr(0, request.font.find_last_of(NativePathRules().split_set) + 1);
       font_name = FontFullName(FileBytes(request.font));
     }
     std::string filter = FfmpegFilter(settings, request.title, font_dir, font_name);
+    std::size_t frames = request.photos.size();
+    if (settings.PhotoMilliseconds > 0) {
+      // The last photo held for its seconds too: once more, the video cut
+      // at its frames.
+      filter += ",tpad=stop_mode=clone:stop=1";
+      frames = (frames * std::size_t(settings.PhotoMilliseconds) *
+                    std::size_t(settings.VideoFramesPerSecond) +
+                500) /
+               1000;
+    }
     std::vector<CommandArgument> command =
-        BuildFfmpegCommand(settings, request.program, list_file, filter, request.video);
-    AddPaceOptions(command, settings, request, photos);
-    return {std::move(command), {{list_file, ConcatList(photos)}}, photos.size()};
+        BuildFfmpegCommand(settings, request.program, request.photo_list, filter, request.video);
+    if (settings.PhotoMilliseconds > 0) {
+      // ffmpeg's output rate repeats each photo to fill the frames; a filter
+      // would lose what it holds whenever a photo of another size or
+      // orientation rebuilds the chain.
+      command.insert(command.end() - 1, {{"-r"},
+                                         {std::to_string(settings.VideoFramesPerSecond)},
+                                         {"-frames:v"},
+                                         {std::to_string(frames)}});
+    }
+    AddPaceOptions(command, settings, request);
+    return {std::move(command), frames};
   }
 
   ExitMeaning MeaningOf(uint32_t exit_code) const override {

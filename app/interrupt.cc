@@ -22,6 +22,11 @@ bool AskToExit(Output& output, std::string_view notice, bool extra_blank_line) {
       output.ConsoleLineEnd();
       return false;
     }
+    // The run is asked to end from outside: no answer is waited for.
+    if (platform.EndRequested()) {
+      output.ConsoleLineEnd();
+      return true;
+    }
     key = platform.ReadKey();
     if (key.empty()) platform.WaitForKey(kWaitForever);
   }

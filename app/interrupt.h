@@ -15,7 +15,8 @@ inline constexpr std::string_view kAltF4Notice = "Alt-F4 has been pressed.";
 
 // Shows the notice and "Would you like to exit now? [y/N]: ", waits for one
 // key and answers whether it was Y or y. Without a keyboard no key can come:
-// the answer is the default, no, at once.
+// the answer is the default, no, at once. Once the run is asked to end
+// (SIGTERM) the answer is yes.
 bool AskToExit(Output& output, std::string_view notice, bool extra_blank_line);
 
 enum class InterruptAnswer {

@@ -33,8 +33,7 @@ DirectoryResult JobPool::Process(const std::string& dir, cFile& file) {
     case DirectoryJob::Prepared::kEndRun: job->WriteLog(); return DirectoryResult::kEndRun;
     case DirectoryJob::Prepared::kFailed:
       job->WriteLog();
-      ++videos_tried_;
-      Counted(false);
+      CountFailed();
       return DirectoryResult::kContinue;
     case DirectoryJob::Prepared::kReady: break;
   }
@@ -66,6 +65,7 @@ DirectoryResult JobPool::WaitForOne() {
             context_.platform.WaitForChild(kWaitForever, background_)) {
       return End(*ended);
     }
+    if (context_.platform.EndRequested()) return DirectoryResult::kEndRun;
     for (std::string key; !(key = context_.platform.ReadKey()).empty();) {
       if (key == kCtrlCKey && AskToExit(context_.output, kCtrlCNotice, false)) {
         SetJobError(context_.error, kErrorAborted, "");
@@ -109,6 +109,9 @@ DirectoryResult JobPool::Judge(DirectoryJob& job, const ChildOutcome& ended,
   } else if (verdict.shown) {
     out.ConsoleLine(TextColor::kFailure, verdict.text);
   }
+  if (!verdict.warning.empty()) {
+    out.ConsoleLine(TextColor::kSupport, (background_ ? job.dir() + ": " : "") + verdict.warning);
+  }
   const ChildOutcome& outcome = verdict.outcome;
   if (outcome.kind == Kind::kCannotStart) {
     // It would fail the same way in every directory.
@@ -135,25 +138,20 @@ DirectoryResult JobPool::Finish() {
 
 void JobPool::Stop() {
   if (running_.empty()) return;
+  std::optional<EndRequest> end = context_.platform.EndRequested();
+  const std::string why = end ? "Stopped by " + end->name + "." : "Aborted by user.";
+  // Each one has ended when this returns, so what it wrote can go.
   context_.platform.StopChildren();
-  while (!running_.empty()) {
-    std::optional<EndedChild> ended = context_.platform.WaitForChild(kWaitForever, false);
-    auto found = std::ranges::find(running_, ended->id, &Running::id);
-    if (found == running_.end()) {
-      if (ended->id == 0) break;
-      continue;
-    }
-    // Stopped by the user's choice: its own output does not matter.
-    found->job->Conclude(ChildOutcome{ChildOutcome::Kind::kCtrlC, 0, ""}, "");
-    running_.erase(found);
-    Counted(false);
-  }
-  // Whatever could not be waited for still leaves no half video behind.
   for (Running& running : running_) {
-    running.job->Abandon();
+    running.job->Abandon(why);
     Counted(false);
   }
   running_.clear();
+}
+
+void JobPool::CountFailed() {
+  ++videos_tried_;
+  Counted(false);
 }
 
 void JobPool::Counted(bool made) {

@@ -34,8 +34,14 @@ class JobPool {
   DirectoryResult Process(const std::string& dir, cFile& file);
   // After the walk: waits for the encoders still running.
   DirectoryResult Finish();
-  // Stops the encoders still running; their unfinished videos are removed.
+  // Stops the encoders still running; their unfinished videos are removed,
+  // and each one's log says why: the user's choice, or the signal that
+  // ended the run.
   void Stop();
+
+  // A photo directory that failed without an encoder started (its paths
+  // too long, say): counted with the failed videos.
+  void CountFailed();
 
   // Shows the progress in the console's title, against this many
   // directories to encode.
@@ -55,7 +61,8 @@ class JobPool {
 
   DirectoryResult Start(std::unique_ptr<DirectoryJob> job);
   // Waits for one encoder to end, asking about Ctrl-C meanwhile when the
-  // encoders run apart from the console.
+  // encoders run apart from the console; kEndRun when the run is asked to
+  // end meanwhile.
   DirectoryResult WaitForOne();
   // Tells of the encoder that ended.
   DirectoryResult End(const EndedChild& ended);

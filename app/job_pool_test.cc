@@ -88,7 +88,7 @@ class EncoderEndTest : public PoolTest, public testing::WithParamInterface<EndCa
 TEST_P(EncoderEndTest, IsJudged) {
   const EndCase& c = GetParam();
   scratch_.MakeTree({"trip/a.jpg"});
-  if (c.made) scratch_.WriteFile("trip/_movie.slidemill-part.avi", "video");
+  if (c.made) platform_.video = test::TestVideo(".avi");
   platform_.outcomes = {c.outcome};
   if (!c.answer.empty()) platform_.keys = {c.answer};
   Run({"trip"});
@@ -172,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
 // finished part goes rather than stay under a name no one looks for.
 TEST_F(PoolTest, VideoThatCannotBePutInPlace) {
   scratch_.MakeTree({"trip/a.jpg", "trip/_movie.avi/x"});
-  scratch_.WriteFile("trip/_movie.slidemill-part.avi", "video");
+  platform_.video = test::TestVideo(".avi");
   Run({"trip"});
   ASSERT_EQ(Log().size(), 2u);
   EXPECT_TRUE(Log()[1].starts_with("The video cannot be put in place: ")) << Log()[1];
@@ -180,33 +180,47 @@ TEST_F(PoolTest, VideoThatCannotBePutInPlace) {
   EXPECT_EQ(failed_, 1);
 }
 
-// A title file that cannot be written ends the run before the encoder.
-TEST_F(PoolTest, TitleThatCannotBeWritten) {
-  scratch_.MakeTree({"trip/a.jpg", "trip/_title.srt/"});
-  settings_.SubtitleText = "x";
-  EXPECT_EQ(Run({"trip"}), DirectoryResult::kEndRun);
-  EXPECT_EQ(error_.Code, kErrorTitleFile);
-  EXPECT_TRUE(platform_.runs.empty());
-  EXPECT_EQ(Log().back(), "Error opening title file: " + error_.Info);
+// The part is made afresh: a link planted under its name is taken away,
+// never written through.
+TEST_F(PoolTest, PartNameTakenByALinkIsNotWrittenThrough) {
+  scratch_.MakeTree({"trip/a.jpg"});
+  scratch_.WriteFile("mine", "mine");
+  std::error_code error;
+  fs::create_symlink("../mine", scratch_.path() / "trip/_movie.slidemill-part.avi", error);
+  if (error) GTEST_SKIP() << "no links here: " << error.message();
+  platform_.video = test::TestVideo(".avi");
+  Run({"trip"});
+  EXPECT_EQ(test::ReadFile(scratch_.path() / "mine"), "mine");
+  EXPECT_EQ(test::ReadFile(scratch_.path() / "trip/_movie.avi"), platform_.video);
 }
 
-// ffmpeg's list of photos cannot be written: a failed video, and the run
-// goes on.
+// Made, but short of the frames planned: said as a warning.
+TEST_F(PoolTest, VideoShortOfFramesIsMadeWithAWarning) {
+  scratch_.MakeTree({"trip/a.jpg", "trip/b.jpg"});
+  platform_.video = test::TestVideo(".avi", 1);
+  Run({"trip"});
+  EXPECT_EQ(Log(), (std::vector<std::string>{Dir("trip"), "Encoding complete.",
+                                             "The video holds only 1 of 2 frames."}));
+  EXPECT_EQ(LastShown(), "The video holds only 1 of 2 frames.");
+  EXPECT_EQ(failed_, 0);
+}
+
+// The list of photos cannot be written: a failed video, and the run goes on.
 TEST_F(PoolTest, PhotoListThatCannotBeWritten) {
-  scratch_.MakeTree({"trip/a.jpg", "trip/.slidemill-photos.ffconcat/", "next/a.jpg"});
+  scratch_.MakeTree({"trip/a.jpg"});
   settings_.VideoFilename = "_movie.mp4";
-  EXPECT_EQ(Run({"trip", "next"}, 1, Ffmpeg()), DirectoryResult::kContinue);
-  EXPECT_EQ(platform_.runs.size(), 1u);
-  EXPECT_EQ(Log().at(1).substr(0, 53), "The list of photos for the encoder cannot be written:");
-  EXPECT_EQ(tried_, 2);
-  EXPECT_EQ(failed_, 2);  // the stand-in made no video in `next` either
+  platform_.temporary_files_fail = true;
+  EXPECT_EQ(Run({"trip"}, 1, Ffmpeg()), DirectoryResult::kContinue);
+  EXPECT_TRUE(platform_.runs.empty());
+  EXPECT_EQ(Log().at(1), "The list of photos for the encoder cannot be written: Disk full.");
+  EXPECT_EQ(failed_, 1);
 }
 
 // With two slots the encoders run side by side, apart from the console;
 // each directory's log lines stay together, written when its encoder ends.
 TEST_F(PoolTest, SideBySideLogsStayTogether) {
   scratch_.MakeTree({"a/p.jpg", "b/p.jpg"});
-  scratch_.WriteFile("a/_movie.slidemill-part.avi", "video");
+  platform_.video = test::TestVideo(".avi");
   platform_.outcomes = {{}, {Kind::kExited, 3, ""}};
   Run({"a", "b"}, 2);
   EXPECT_EQ(Log(), (std::vector<std::string>{Dir("a"), "Encoding complete.", Dir("b"),

@@ -1,5 +1,5 @@
-// mencoder: every JPG of the directory through its "mf://" input, each
-// photo one frame, the title file given as subtitles.
+// mencoder: the photos through a list read by its "mf://" input, each one
+// frame or shown for -photo-seconds, the title file given as subtitles.
 #ifndef SLIDEMILL_APP_MENCODER_ENCODER_H_
 #define SLIDEMILL_APP_MENCODER_ENCODER_H_
 

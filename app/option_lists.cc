@@ -1,6 +1,5 @@
 #include "app/option_lists.h"
 
-#include "app/encoder.h"
 #include "app/options.h"
 
 namespace slidemill {
@@ -23,11 +22,14 @@ std::string Branch(OptionKind kind, const std::string& body) {
 }  // namespace
 
 std::string BashCompletion() {
-  std::string names, encoders;
-  for (const OptionInfo* option : OptionsByName())
+  std::string names, choices;
+  for (const OptionInfo* option : OptionsByName()) {
     names += (names.empty() ? "" : " ") + option->name;
-  for (const Encoder* encoder : Encoders()) {
-    encoders += (encoders.empty() ? "" : " ") + std::string(encoder->name());
+    if (option->kind != OptionKind::kChoice) continue;
+    std::string words;
+    for (const std::string& choice : option->choices) words += (words.empty() ? "" : " ") + choice;
+    choices += "    " + option->name + ")\n      mapfile -t COMPREPLY < <(compgen -W '" + words +
+               "' -- \"$cur\")\n      return ;;\n";
   }
   const std::string files = "      compopt -o filenames 2>/dev/null\n";
   return "# Bash completion for slidemill, made from its table of options when it is built.\n"
@@ -41,9 +43,7 @@ std::string BashCompletion() {
                 files + "      mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n") +
          Branch(OptionKind::kDirectory,
                 files + "      mapfile -t COMPREPLY < <(compgen -d -- \"$cur\")\n") +
-         Branch(OptionKind::kEncoder,
-                "      mapfile -t COMPREPLY < <(compgen -W '" + encoders + "' -- \"$cur\")\n") +
-         "    # A value of one's own: nothing sensible to offer.\n" +
+         choices + "    # A value of one's own: nothing sensible to offer.\n" +
          Branch(OptionKind::kText, "") + Branch(OptionKind::kInteger, "") +
          "  esac\n"
          "  mapfile -t COMPREPLY < <(compgen -W '" +
@@ -54,10 +54,11 @@ std::string BashCompletion() {
 }
 
 std::string FuzzDictionary() {
-  std::string dictionary = "# Option and encoder names, from the table of options.\n";
-  for (const OptionInfo* option : OptionsByName()) dictionary += '"' + option->name + "\"\n";
-  for (const Encoder* encoder : Encoders())
-    dictionary += '"' + std::string(encoder->name()) + "\"\n";
+  std::string dictionary = "# Option names and the values of choices, from the table of options.\n";
+  for (const OptionInfo* option : OptionsByName()) {
+    dictionary += '"' + option->name + "\"\n";
+    for (const std::string& choice : option->choices) dictionary += '"' + choice + "\"\n";
+  }
   return dictionary;
 }
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
 
 #include "app/encoder.h"
+#include "app/photos.h"
 
 namespace slidemill {
 namespace {
@@ -30,15 +32,22 @@ std::string& Raw(RawOptions& raw) {
 
 OptionInfo Flag(std::string name, std::string description, std::string& (*raw)(RawOptions&),
                 std::optional<std::string> (*shown)(const Settings&)) {
-  return {std::move(name), OptionKind::kFlag, std::move(description), raw, shown, "", 0, 0};
+  return {std::move(name), OptionKind::kFlag, std::move(description), raw, shown, "", 0, 0, {}};
 }
 
 OptionInfo Valued(std::string name, OptionKind kind, std::string description,
                   std::string& (*raw)(RawOptions&),
                   std::optional<std::string> (*shown)(const Settings&),
                   std::string default_value = "") {
-  return {
-      std::move(name), kind, std::move(description), raw, shown, std::move(default_value), 0, 0};
+  return {std::move(name),
+          kind,
+          std::move(description),
+          raw,
+          shown,
+          std::move(default_value),
+          0,
+          0,
+          {}};
 }
 
 OptionInfo Integer(std::string name, std::string description, std::string& (*raw)(RawOptions&),
@@ -51,7 +60,12 @@ OptionInfo Integer(std::string name, std::string description, std::string& (*raw
           shown,
           std::to_string(default_value),
           minimum,
-          maximum};
+          maximum,
+          {}};
+}
+
+std::optional<std::string> SecondsShown(const Settings& s) {
+  return '"' + (s.PhotoMilliseconds > 0 ? SecondsText(s.PhotoMilliseconds) : "") + '"';
 }
 
 // The frame is only shown for an encoder that fits photos into it.
@@ -72,9 +86,10 @@ std::vector<OptionInfo> MakeOptions() {
       Valued("-dir-filter", K::kText,
              "Only directories matching this regular expression are processed.", Raw<&R::DirFilter>,
              Quoted<&S::DirFilter>),
-      Flag("-dry-run", "Shows each command that would run; writes and starts nothing.",
+      Flag("-dry-run",
+           "Shows each directory's photo count, title and command; writes and starts nothing.",
            Raw<&R::DryRun>, Boolean<&S::DryRun>),
-      Valued("-encoder", K::kEncoder, "", Raw<&R::Encoder>, Quoted<&S::Encoder>,
+      Valued("-encoder", K::kChoice, "", Raw<&R::Encoder>, Quoted<&S::Encoder>,
              std::string(Encoders().front()->name())),
       Integer("-jobs", "How many directories are encoded at once; 0 is one per processor.",
               Raw<&R::Jobs>, Number<&S::Jobs>, 1, 0, kMaxJobs),
@@ -84,6 +99,12 @@ std::vector<OptionInfo> MakeOptions() {
            Boolean<&S::List0>),
       Valued("-log-path", K::kFile, "Path to the log file. If omitted, no log file is used.",
              Raw<&R::LogPath>, Quoted<&S::LogPath>),
+      Valued("-photo-order", K::kChoice,
+             "Order of the photos in a video: name (the default), natural or taken.",
+             Raw<&R::PhotoOrder>, Quoted<&S::PhotoOrder>, std::string(kPhotoOrders[0])),
+      Valued("-photo-seconds", K::kText,
+             "Seconds each photo is shown, as 0.5 or 3. If omitted, each photo is one frame.",
+             Raw<&R::PhotoSeconds>, SecondsShown),
       Flag("-r", "Recurse directories. This is a shortcut for '-r-depth -1'.", Raw<&R::Recurse>,
            Boolean<&S::Recurse>),
       // Its default is -1 with -r.
@@ -95,15 +116,19 @@ std::vector<OptionInfo> MakeOptions() {
            Raw<&R::SkipExisting>, Boolean<&S::SkipExisting>),
       Integer("-sleep-time", "We pause this many milliseconds after each movie is created.",
               Raw<&R::SleepTime>, Number<&S::SleepTime>, 0, 0),
-      Valued("-srt-filename", K::kText,
-             "Name of SRT title file created in each directory containing JPGs.",
-             Raw<&R::SRTFilename>, Quoted<&S::SRTFilename>, "_title.srt"),
+      Valued(
+          "-srt-filename", K::kText,
+          "Name of SRT title file created in each directory containing JPGs; not *.jpg or *.jpeg.",
+          Raw<&R::SRTFilename>, Quoted<&S::SRTFilename>, "_title.srt"),
       Valued("-subtitle-font-file", K::kFile,
              "Path to font file containing the font used for titles.", Raw<&R::SubtitleFontFile>,
              Quoted<&S::SubtitleFontFile>),
       Integer("-subtitle-font-size", "Size of the title font as a percentage of movie height.",
               Raw<&R::SubtitleFontSize>, Number<&S::SubtitleFontSize>, 16, 0),
-      Valued("-subtitle-text", K::kText, "The subtitle added to the bottom of the movie.",
+      Valued("-subtitle-text", K::kText,
+             "The subtitle added to the bottom of the movie. {CRLF}, {DayTaken}, {MonthTaken}, "
+             "{YearTaken}, {DayModified}, {MonthModified}, {YearModified} and {Folder} are "
+             "replaced.",
              Raw<&R::SubtitleText>, Quoted<&S::SubtitleText>),
       Flag("-usage", "Displays usage information and then exits.", Raw<&R::Usage>,
            Boolean<&S::Usage>),
@@ -129,18 +154,25 @@ std::vector<OptionInfo> MakeOptions() {
     auto place =
         std::ranges::find_if(options, [&](const OptionInfo& o) { return o.name > option; });
     options.insert(place,
-                   {option, OptionKind::kFile,
+                   {option,
+                    OptionKind::kFile,
                     "Path to " + name + ".exe. If omitted, it must be in a PATHed dir.",
                     [name](RawOptions& raw) -> std::string& { return raw.EncoderPaths[name]; },
                     [name](const Settings& s) -> std::optional<std::string> {
                       auto path = s.EncoderPaths.find(name);
                       return '"' + (path == s.EncoderPaths.end() ? "" : path->second) + '"';
                     },
-                    "", 0, 0});
+                    "",
+                    0,
+                    0,
+                    {}});
   }
   for (OptionInfo& option : options) {
     if (option.name == "-encoder") {
       option.description = "The encoder: " + names + ".";
+      for (const Encoder* encoder : Encoders()) option.choices.emplace_back(encoder->name());
+    } else if (option.name == "-photo-order") {
+      option.choices.assign(std::begin(kPhotoOrders), std::end(kPhotoOrders));
     } else if (option.name == "-video-size") {
       option.description =
           "Frame of the video as WxH, for " + framing + " only (default 1920x1080).";

@@ -21,7 +21,7 @@ enum class OptionKind {
   kInteger,    // a 32-bit integer within the option's range
   kFile,       // the path of an existing file
   kDirectory,  // the path of a directory
-  kEncoder,    // the name of an encoder
+  kChoice,     // one of the option's choices
 };
 
 struct OptionInfo {
@@ -37,6 +37,7 @@ struct OptionInfo {
   std::string default_value;
   int32_t minimum = 0;
   int32_t maximum = 0;
+  std::vector<std::string> choices;  // the values of a choice
 
   bool takes_value() const { return kind != OptionKind::kFlag; }
 };

@@ -15,6 +15,27 @@ std::string LogStamp(const LocalDateTime& time) {
 
 }  // namespace
 
+std::string Escaped(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    unsigned char next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    bool c1 = byte == 0xC2 && next >= 0x80 && next <= 0x9F;
+    if (byte >= 0x20 && byte != 0x7F && !c1) {
+      shown += text[i];
+      continue;
+    }
+    for (unsigned char b : {byte, next}) {
+      shown += {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+      if (!c1) break;
+    }
+    if (c1) ++i;
+  }
+  return shown;
+}
+
 void Output::ConsoleWrite(std::string_view text) { platform_.Write(ConsoleStream::kOutput, text); }
 
 void Output::ConsoleLineEnd() { platform_.Write(ConsoleStream::kOutput, platform_.LineEnd()); }
@@ -28,7 +49,7 @@ void Output::SetTextColor(TextColor color) { platform_.SetTextColor(color); }
 void Output::ConsoleLine(TextColor color, std::string_view text) {
   ConsoleLineEnd();
   SetTextColor(color);
-  ConsoleWrite(text);
+  ConsoleWrite(Escaped(text));
   ConsoleLineEnd();
   SetTextColor(TextColor::kNormal);
 }
@@ -51,13 +72,21 @@ std::string Output::LogLine(std::string_view text, bool with_timestamp) {
   } else {
     line = "    ";
   }
-  line += text;
+  line += Escaped(text);
   line += platform_.LineEnd();
   return line;
 }
 
-void Output::AppendToLog(std::string_view lines) {
-  if (!log_path_.empty() && !lines.empty()) platform_.AppendToFile(log_path_, lines);
+bool Output::AppendToLog(std::string_view lines) {
+  if (log_path_.empty() || lines.empty() || platform_.AppendToFile(log_path_, lines)) return true;
+  if (!log_failure_said_) {
+    log_failure_said_ = true;
+    SetTextColor(TextColor::kFailure);
+    ErrorWrite("The log file cannot be written: " + Escaped(log_path_));
+    ErrorLineEnd();
+    SetTextColor(TextColor::kNormal);
+  }
+  return false;
 }
 
 int32_t PrintJobError(const JobError& error, Output& output) {
@@ -65,7 +94,7 @@ int32_t PrintJobError(const JobError& error, Output& output) {
   output.ErrorWrite(error.Message);
   if (!error.Info.empty()) {
     output.ErrorWrite(": ");
-    output.ErrorWrite(error.Info);
+    output.ErrorWrite(Escaped(error.Info));
   }
   output.ErrorLineEnd();
   return error.Code;

@@ -1,9 +1,14 @@
 #include "app/settings.h"
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
+#include <iterator>
+#include <optional>
 
 #include "app/encoder.h"
 #include "app/options.h"
+#include "app/photos.h"
 #include "pattern/pattern.h"
 
 namespace slidemill {
@@ -124,11 +129,39 @@ std::string Alternatives(const std::vector<std::string>& names) {
   return text;
 }
 
+// Seconds with at most three decimals, as milliseconds; nothing when the
+// text is not such a number.
+std::optional<int32_t> Milliseconds(std::string_view text) {
+  std::size_t dot = text.find('.');
+  std::string_view whole = text.substr(0, dot);
+  std::string_view fraction = dot == std::string_view::npos ? "" : text.substr(dot + 1);
+  if (whole.size() > 6 || fraction.size() > 3 || whole.size() + fraction.size() == 0) {
+    return std::nullopt;
+  }
+  int32_t milliseconds = 0;
+  for (std::size_t i = 0; i < whole.size() + 3; ++i) {
+    char c = i < whole.size()                     ? whole[i]
+             : i - whole.size() < fraction.size() ? fraction[i - whole.size()]
+                                                  : '0';
+    if (c < '0' || c > '9') return std::nullopt;
+    milliseconds = milliseconds * 10 + (c - '0');
+  }
+  return milliseconds;
+}
+
 }  // namespace
+
+std::string SecondsText(int32_t milliseconds) {
+  std::string fraction = std::to_string(1000 + milliseconds % 1000).substr(1);
+  while (fraction.ends_with('0')) fraction.pop_back();
+  return std::to_string(milliseconds / 1000) + (fraction.empty() ? "" : "." + fraction);
+}
 
 void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platform& platform,
                       const PathRules& rules) {
-  s.Dir = TrimTrailingSeparators(Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules);
+  // Shown as typed but for the separators, which are the system's own.
+  s.Dir = NativeSeparators(
+      TrimTrailingSeparators(Given(raw.Dir) ? raw.Dir : platform.CurrentDirectory(), rules), rules);
   s.DirFilter = TextOr(raw.DirFilter, "");
 
   if (!CheckInteger(raw.VideoFramesPerSecond, "-video-frames-per-second", s.VideoFramesPerSecond,
@@ -162,12 +195,15 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
   for (const Encoder* candidate : Encoders()) {
     std::string name(candidate->name());
     auto given = raw.EncoderPaths.find(name);
-    std::string path;
-    if (!CheckFileOption(given == raw.EncoderPaths.end() ? "" : given->second,
-                         candidate->path_option(), path, error, platform)) {
+    if (given == raw.EncoderPaths.end() || !Given(given->second)) continue;
+    // The program as starting it would find it (on Windows with an
+    // extension of PATHEXT when it has none).
+    if (!platform.ProgramFile(given->second)) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "The file specified by '" + candidate->path_option() + "' does not exist.");
       return;
     }
-    if (!path.empty()) s.EncoderPaths[name] = path;
+    s.EncoderPaths[name] = given->second;
   }
 
   s.Recurse = Given(raw.Recurse);
@@ -182,6 +218,14 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
   if (!CheckInteger(raw.SleepTime, "-sleep-time", s.SleepTime, error)) return;
 
   s.SRTFilename = TextOr(raw.SRTFilename, FindOption("-srt-filename")->default_value);
+  // Written in each photo directory, it would replace a photo.
+  std::string title_name = s.SRTFilename;
+  for (char& c : title_name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (title_name.ends_with(".jpg") || title_name.ends_with(".jpeg")) {
+    SetJobError(error, kErrorInvalidArgument,
+                "The title file specified by '-srt-filename' must not be named like a photo.");
+    return;
+  }
 
   if (!CheckFileOption(raw.SubtitleFontFile, "-subtitle-font-file", s.SubtitleFontFile, error,
                        platform)) {
@@ -213,6 +257,37 @@ void ValidateSettings(const RawOptions& raw, Settings& s, JobError& error, Platf
                   "'-video-size' must be two even numbers from 16 to 7680, as 1920x1080.");
       return;
     }
+  }
+
+  s.PhotoOrder = TextOr(raw.PhotoOrder, kPhotoOrders[0]);
+  if (std::ranges::find(kPhotoOrders, s.PhotoOrder) == std::end(kPhotoOrders)) {
+    SetJobError(error, kErrorInvalidArgument,
+                "The order specified by '-photo-order' must be " +
+                    Alternatives(std::vector<std::string>(std::begin(kPhotoOrders),
+                                                          std::end(kPhotoOrders))) +
+                    ".");
+    return;
+  }
+
+  s.PhotoMilliseconds = 0;
+  if (Given(raw.PhotoSeconds)) {
+    std::optional<int32_t> milliseconds = Milliseconds(raw.PhotoSeconds);
+    if (!milliseconds || *milliseconds == 0) {
+      SetJobError(error, kErrorInvalidArgument,
+                  "'-photo-seconds' must be a positive number of seconds with at most three "
+                  "decimals, as 0.5 or 3.");
+      return;
+    }
+    // Each photo one frame at least.
+    int32_t shortest = (1000 + s.VideoFramesPerSecond - 1) / s.VideoFramesPerSecond;
+    if (*milliseconds < shortest) {
+      SetJobError(
+          error, kErrorInvalidArgument,
+          "'-photo-seconds' must show each photo for one frame or more: " + SecondsText(shortest) +
+              " or more at " + std::to_string(s.VideoFramesPerSecond) + " frames per second.");
+      return;
+    }
+    s.PhotoMilliseconds = *milliseconds;
   }
 
   // A filter that can never match would walk nothing and call that success.

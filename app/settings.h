@@ -32,6 +32,8 @@ struct RawOptions {
   std::string List;
   std::string List0;
   std::string LogPath;
+  std::string PhotoOrder;
+  std::string PhotoSeconds;
   std::string Recurse;
   std::string RDepth;
   std::string SaySettings;
@@ -61,6 +63,8 @@ struct Settings {
   bool List = false;
   bool List0 = false;
   std::string LogPath;
+  std::string PhotoOrder;
+  int32_t PhotoMilliseconds = 0;  // how long each photo shows; 0: one frame
   bool Recurse = false;
   int32_t RDepth = 0;
   bool SaySettings = false;
@@ -82,6 +86,9 @@ struct Settings {
 // True for a decimal integer in the 32-bit signed range: digits with at most
 // a leading "-" (a lone "-" is 0). Stores the value when `value` is given.
 bool IsInteger(std::string_view text, int32_t* value = nullptr);
+
+// Milliseconds as a decimal number of seconds: "0.5", "3", "0.034".
+std::string SecondsText(int32_t milliseconds);
 
 // Checks the raw options in a fixed order, fills in the defaults and records
 // the first failure as an "Invalid argument" job error.

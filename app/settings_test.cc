@@ -52,6 +52,9 @@ TEST_P(ValueTest, IsCheckedWithItsMessage) {
 
 const std::string kFps = "'-video-frames-per-second' must be ";
 const std::string kLog = "The log file specified by '-log-path' cannot be created.";
+const std::string kSeconds =
+    "'-photo-seconds' must be a positive number of seconds with at most three decimals, as 0.5 "
+    "or 3.";
 const std::string kSize = "'-video-size' must be two even numbers from 16 to 7680, as 1920x1080.";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -78,9 +81,19 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"SizeTooNarrow", "-video-size", "14x480", kSize, "ffmpeg"},
         ValueCase{"SizeOdd", "-video-size", "641x480", kSize, "ffmpeg"},
         ValueCase{"SizeNegative", "-video-size", "-640x-480", kSize, "ffmpeg"},
+        ValueCase{"TitleNamedLikeAPhoto", "-srt-filename", "Title.JPEG",
+                  "The title file specified by '-srt-filename' must not be named like a photo."},
         ValueCase{"JobsTooMany", "-jobs", "65", "'-jobs' must be between 0 and 64, inclusive."},
         ValueCase{"FilterThatCannotMatch", "-dir-filter", "(ab)*",
-                  "The pattern specified by '-dir-filter' is not valid."}),
+                  "The pattern specified by '-dir-filter' is not valid."},
+        ValueCase{"OrderCaseMatters", "-photo-order", "Natural",
+                  "The order specified by '-photo-order' must be name, natural or taken."},
+        ValueCase{"SecondsZero", "-photo-seconds", "0.000", kSeconds},
+        ValueCase{"SecondsFourDecimals", "-photo-seconds", "1.0001", kSeconds},
+        ValueCase{"SecondsOneFrame", "-photo-seconds", "0.04", ""},
+        ValueCase{"SecondsUnderAFrame", "-photo-seconds", "0.039",
+                  "'-photo-seconds' must show each photo for one frame or more: 0.04 or more at "
+                  "25 frames per second."}),
     [](const testing::TestParamInfo<ValueCase>& param) { return param.param.name; });
 
 // 32 bits, digits after an optional minus, nothing else.
@@ -95,10 +108,16 @@ TEST(IntegerTest, Rule) {
 
 // With several bad values only the earliest in check order is reported.
 TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
-  std::vector<std::pair<std::string, std::string>> in_order = {
-      {"-video-frames-per-second", "abc"}, {"-log-path", "bare.log"}, {"-encoder", "vlc"},
-      {"-mencoder-path", "missing"},       {"-r-depth", "-5"},        {"-sleep-time", "x"},
-      {"-subtitle-font-size", "-1"},       {"-dir-filter", "(x)+"}};
+  std::vector<std::pair<std::string, std::string>> in_order = {{"-video-frames-per-second", "abc"},
+                                                               {"-log-path", "bare.log"},
+                                                               {"-encoder", "vlc"},
+                                                               {"-mencoder-path", "missing"},
+                                                               {"-r-depth", "-5"},
+                                                               {"-sleep-time", "x"},
+                                                               {"-subtitle-font-size", "-1"},
+                                                               {"-photo-order", "x"},
+                                                               {"-photo-seconds", "0"},
+                                                               {"-dir-filter", "(x)+"}};
   for (std::size_t first = 0; first < in_order.size(); ++first) {
     std::string alone = Validate({in_order[first]}).Info;
     std::vector<std::pair<std::string, std::string>> rest(in_order.begin() + first, in_order.end());
@@ -113,12 +132,17 @@ TEST_F(ValidateTest, DepthIsMinusOneWithRUnlessGiven) {
   EXPECT_EQ(settings_.RDepth, 2);
 }
 
-TEST_F(ValidateTest, RootLosesItsTrailingSeparators) {
+TEST_F(ValidateTest, RootLosesItsTrailingSeparatorsAndShowsTheSystemsOwn) {
   std::string sep(1, NativePathRules().separator);
   Validate({{"-dir", " a b" + sep + sep}});
   EXPECT_EQ(settings_.Dir, " a b");
   Validate({});
   EXPECT_EQ(settings_.Dir, scratch_.str());
+  RawOptions raw;
+  raw.Dir = "z:/Photos/../d/";
+  JobError error;
+  ValidateSettings(raw, settings_, error, platform_, kWindowsPathRules);
+  EXPECT_EQ(settings_.Dir, "z:\\Photos\\..\\d");
 }
 
 // The first of four fonts in the Fonts folder; none there is no error.
@@ -129,6 +153,12 @@ TEST_F(ValidateTest, DefaultFontIsTheFirstOfFourThatExists) {
   scratch_.MakeTree({"cour.ttf", "arial.ttf"});
   Validate({});
   EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / "arial.ttf").string());
+}
+
+TEST_F(ValidateTest, PhotoSecondsKeepTheirMilliseconds) {
+  Validate({{"-photo-seconds", ".5"}});
+  EXPECT_EQ(settings_.PhotoMilliseconds, 500);
+  EXPECT_EQ(SecondsText(1250), "1.25");
 }
 
 TEST_F(ValidateTest, EncoderDefaults) {

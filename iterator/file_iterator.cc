@@ -48,13 +48,6 @@ struct cFileIterator::Impl {
     FileEntry entry;  // `name` holds the directory's full path
     int32_t depth = 0;
     int32_t max_depth = kUnlimitedDepth;
-    // Index in `visited` of the directory whose listing queued this one; -1
-    // for a directory given to ADDDIR. Visited entries never move, so the
-    // index stays good and the chain of parents is the ancestor chain.
-    int32_t parent = -1;
-    // Looked up only when a directory link below has to be checked.
-    bool identity_looked_up = false;
-    std::optional<FileIdentity> identity;
   };
 
   Impl(Platform& platform_in, const PathRules& rules_in)
@@ -81,6 +74,7 @@ struct cFileIterator::Impl {
   void ResetQueue() {
     visited.clear();
     pending.clear();
+    walked.clear();
     current_dir = -1;
   }
   void ResetFiles() {
@@ -92,7 +86,6 @@ struct cFileIterator::Impl {
   // (Windows answers nothing for "C:\" or "\\host\share") is still a
   // directory to walk.
   std::optional<FileEntry> LookupDir(const std::string& path) {
-    if (path.size() > max_path_length) return std::nullopt;  // never cut a path
     FileEntry entry;
     if (!platform.FindFirst(path, &entry)) {
       if (path.empty() || !platform.DirectoryExists(path)) return std::nullopt;
@@ -106,13 +99,12 @@ struct cFileIterator::Impl {
   // Puts a block of directories at the end of the queue (gradual) or right
   // after the current directory (steep), in the block's own order.
   void QueueDirs(std::vector<FileEntry>& block, int32_t depth, int32_t max_depth,
-                 int32_t queue_slope, int32_t parent) {
+                 int32_t queue_slope) {
     auto make = [&](FileEntry& entry) {
       QueuedDir queued;
       queued.entry = std::move(entry);
       queued.depth = depth;
       queued.max_depth = max_depth;
-      queued.parent = parent;
       return queued;
     };
     if (queue_slope == SLOPE_STEEP()) {
@@ -122,23 +114,18 @@ struct cFileIterator::Impl {
     }
   }
 
-  const std::optional<FileIdentity>& IdentityOf(QueuedDir& dir) {
-    if (!dir.identity_looked_up) {
-      dir.identity = platform.DirectoryIdentity(dir.entry.name);
-      dir.identity_looked_up = true;
+  // Takes note of a directory the walk takes; false, and noted as passed
+  // over, when it is one the walk has already reached by another path (a
+  // link, a mount): walking it again would make its video twice.
+  bool FirstVisit(const FileEntry& entry, const std::string& path, bool say = true) {
+    std::optional<FileIdentity> identity = entry.identity;
+    if (!identity) identity = platform.DirectoryIdentity(path);
+    if (!identity) return true;
+    auto [known, added] = walked.try_emplace(*identity, path);
+    if (!added && say) {
+      passed_over.push_back({PassedOver::Why::kWalkedAlready, path, known->second});
     }
-    return dir.identity;
-  }
-
-  // Whether a directory link below the current directory leads back to it or
-  // to one of its ancestors: following it would walk the same tree again.
-  bool LeadsToAncestor(const std::string& link_path) {
-    std::optional<FileIdentity> target = platform.DirectoryIdentity(link_path);
-    if (!target) return false;
-    for (int32_t i = static_cast<int32_t>(visited.size()) - 1; i >= 0; i = visited[i].parent) {
-      if (IdentityOf(visited[i]) == target) return true;
-    }
-    return false;
+    return added;
   }
 
   // Lists the current directory once: its admitted subdirectories go into
@@ -148,9 +135,18 @@ struct cFileIterator::Impl {
     listing.clear();
     const QueuedDir& current = CurrentDir();
     const std::string& dir_path = current.entry.name;
-    switch (platform.ListDirectory(dir_path, &listing)) {
+    std::string cause;
+    switch (platform.ListDirectory(dir_path, &listing, &cause)) {
       case ListResult::kNotFound: return StepResult::kOk;
-      case ListResult::kFailed: return StepResult::kScanFailed;
+      case ListResult::kTooLong:
+        passed_over.push_back({PassedOver::Why::kTooLong, dir_path, ""});
+        return StepResult::kScanFailed;
+      case ListResult::kFailed:
+        // One that is gone since its parent was listed is no failure.
+        if (platform.DirectoryExists(dir_path)) {
+          passed_over.push_back({PassedOver::Why::kUnreadable, dir_path, cause});
+        }
+        return StepResult::kScanFailed;
       case ListResult::kOk: break;
     }
     const bool descend = current.max_depth == kUnlimitedDepth || current.max_depth > current.depth;
@@ -163,10 +159,10 @@ struct cFileIterator::Impl {
         if (!filter_dir.empty() && !filter_dir_pattern.Found(entry.name)) continue;
         std::string path = JoinPath(dir_path, entry.name, rules);
         if (path.size() > max_path_length) {
-          too_long.push_back(std::move(path));
+          passed_over.push_back({PassedOver::Why::kTooLong, std::move(path), ""});
           continue;
         }
-        if ((entry.attributes & kAttributeReparsePoint) != 0 && LeadsToAncestor(path)) continue;
+        if (!FirstVisit(entry, path)) continue;
         entry.name = std::move(path);
         subdirs.push_back(std::move(entry));
       } else {
@@ -177,7 +173,7 @@ struct cFileIterator::Impl {
         files.push_back(std::move(entry));
       }
     }
-    QueueDirs(subdirs, depth + 1, max_depth, slope, static_cast<int32_t>(visited.size()) - 1);
+    QueueDirs(subdirs, depth + 1, max_depth, slope);
     return StepResult::kOk;
   }
 
@@ -250,7 +246,9 @@ struct cFileIterator::Impl {
   const PathRules rules;
   // The longest path a record's name field holds.
   const std::size_t max_path_length;
-  std::vector<std::string> too_long;  // subdirectories passed over, not yet taken
+  std::vector<PassedOver> passed_over;  // not yet taken
+  // Every directory the walk has taken, by what it is, with its path.
+  std::map<FileIdentity, std::string> walked;
 
   int32_t break_handler = 0;
   int32_t break_keys = BREAKKEYS_CTRL_C() + BREAKKEYS_ALT_F4();
@@ -321,7 +319,14 @@ int32_t cFileIterator::ADDDIR(const DirPathArgument& DIRPATH, std::optional<int3
   bool any_missing = false;
   for (const std::string& given : *paths) {
     std::string path = TrimTrailingSeparators(given, it.rules);
+    // Never cut: a path the record cannot hold is passed over like a
+    // subdirectory's.
+    if (path.size() > it.max_path_length) {
+      it.passed_over.push_back({PassedOver::Why::kTooLong, std::move(path), ""});
+      continue;
+    }
     if (std::optional<FileEntry> entry = it.LookupDir(path)) {
+      it.FirstVisit(*entry, path, false);  // so that links back to it are known
       found.push_back(std::move(*entry));
     } else {
       if (any_missing) missing += ';';
@@ -330,7 +335,7 @@ int32_t cFileIterator::ADDDIR(const DirPathArgument& DIRPATH, std::optional<int3
     }
   }
   const auto queued = static_cast<int32_t>(found.size());
-  it.QueueDirs(found, 0, max_depth, queue_next ? SLOPE_STEEP() : SLOPE_GRADUAL(), -1);
+  it.QueueDirs(found, 0, max_depth, queue_next ? SLOPE_STEEP() : SLOPE_GRADUAL());
   if (any_missing) it.SetError(ERR_DIRINVALID(), missing);
   return queued;
 }
@@ -479,8 +484,8 @@ int32_t cFileIterator::DEPTH() const {
   return impl_->visited.back().depth;
 }
 
-std::vector<std::string> cFileIterator::TakeTooLongPaths() {
-  return std::exchange(impl_->too_long, {});
+std::vector<cFileIterator::PassedOver> cFileIterator::TakePassedOver() {
+  return std::exchange(impl_->passed_over, {});
 }
 
 }  // namespace slidemill

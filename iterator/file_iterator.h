@@ -8,6 +8,7 @@
 #define SLIDEMILL_ITERATOR_FILE_ITERATOR_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -114,10 +115,19 @@ class cFileIterator {
   static constexpr int32_t STATE_ITERATING() { return 1; }
   static constexpr int32_t STATE_COMPLETE() { return 2; }
 
-  // Beyond the published members: the subdirectories passed over since the
-  // last call because their paths are too long for a record, so that the
-  // program can say so.
-  std::vector<std::string> TakeTooLongPaths();
+  // Beyond the published members: the directories passed over since the
+  // last call, so that the program can say so.
+  struct PassedOver {
+    enum class Why {
+      kTooLong,       // its path is too long for a record or for the system
+      kUnreadable,    // it cannot be listed; `detail` says why
+      kWalkedAlready  // a link to a directory the walk has; `detail` is its path there
+    };
+    Why why;
+    std::string path;
+    std::string detail;
+  };
+  std::vector<PassedOver> TakePassedOver();
 
  private:
   // MOVETONEXTDIR and MOVETONEXTFILE: `count` steps over directories or

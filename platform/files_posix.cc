@@ -5,9 +5,12 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <signal.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +22,7 @@ namespace slidemill::posix {
 namespace {
 
 struct EntryTimes {
+  FileIdentity identity;
   mode_t mode = 0;
   off_t size = 0;
   uint64_t written = 0;
@@ -31,6 +35,7 @@ bool StatAt(int dir_fd, const char* name, bool follow, EntryTimes* times) {
   struct statx info;
   int flags = follow ? 0 : AT_SYMLINK_NOFOLLOW;
   if (statx(dir_fd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &info) != 0) return false;
+  times->identity = {makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino};
   times->mode = info.stx_mode;
   times->size = static_cast<off_t>(info.stx_size);
   times->written = ToFileTime(info.stx_mtime.tv_sec, info.stx_mtime.tv_nsec);
@@ -41,6 +46,7 @@ bool StatAt(int dir_fd, const char* name, bool follow, EntryTimes* times) {
 #else
   struct stat info;
   if (fstatat(dir_fd, name, &info, follow ? 0 : AT_SYMLINK_NOFOLLOW) != 0) return false;
+  times->identity = {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   times->mode = info.st_mode;
   times->size = info.st_size;
   times->written = ToFileTime(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
@@ -108,6 +114,7 @@ bool DescribeEntry(int dir_fd, const std::string& path, const std::string& name,
   entry->size = times.size > 0 ? static_cast<uint64_t>(times.size) : 0;
   entry->name = name;
   entry->short_name.clear();
+  entry->identity = times.identity;
   return true;
 }
 
@@ -133,10 +140,14 @@ bool FindMatching(const std::string& dir, const std::string& pattern,
   return !entries->empty();
 }
 
-ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries) {
+ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries,
+                       std::string* error) {
   ScopedFd dir_fd = OpenDirectory(dir);
   std::vector<std::string> names;
-  if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) return ListResult::kFailed;
+  if (dir_fd.get() < 0 || !ReadNames(dir_fd.get(), &names)) {
+    *error = SystemErrorText(errno);
+    return ListResult::kFailed;
+  }
   entries->reserve(entries->size() + names.size());
   for (const std::string& name : names) {
     FileEntry entry;
@@ -188,6 +199,15 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
     *error = FileErrorText(errno);
     return false;
   }
+  // A file without write bits is the user's "do not touch" even for root,
+  // whom the open above lets through.
+  struct stat old_file;
+  if (existing >= 0 && fstat(existing, &old_file) == 0 && S_ISREG(old_file.st_mode) &&
+      (old_file.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+    close(existing);
+    *error = FileErrorText(EACCES);
+    return false;
+  }
   std::size_t slash = path.rfind('/');
   std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
                           TemporaryFileName(static_cast<uint32_t>(getpid()));
@@ -212,7 +232,6 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
       existing = -1;
     }
   } else {
-    struct stat old_file;
     // The replacement keeps the old file's permissions.
     if (existing >= 0 && fstat(existing, &old_file) == 0 && S_ISREG(old_file.st_mode)) {
       fchmod(fd, old_file.st_mode & 07777);
@@ -226,6 +245,102 @@ bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes,
   if (existing >= 0) close(existing);
   if (failure != 0) *error = FileErrorText(failure);
   return failure == 0;
+}
+
+bool ReadStart(const std::string& path, std::size_t limit, std::string* bytes, std::string* error) {
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+  ScopedFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  struct stat st;
+  if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
+    *error = SystemErrorText(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *error = "Not a regular file";
+    return false;
+  }
+  bytes->assign(limit, '\0');
+  std::size_t got = 0;
+  while (got < limit) {
+    ssize_t n = read(fd.get(), bytes->data() + got, limit - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = SystemErrorText(errno);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  bytes->resize(got);
+  return true;
+}
+
+// This process's entries of the temporary folder: the prefix, then a count
+// in hexadecimal, ".jpg" for a link. Kept where a signal handler can reach
+// them.
+char g_temporary_prefix[4096];
+volatile sig_atomic_t g_temporaries_named = 0;
+
+// Writes `n` in hexadecimal at `at`, NUL-ended; answers the end.
+char* PutHex(char* at, unsigned n) {
+  char digits[16];
+  int count = 0;
+  do digits[count++] = "0123456789abcdef"[n % 16];
+  while ((n /= 16) != 0);
+  while (count > 0) *at++ = digits[--count];
+  *at = '\0';
+  return at;
+}
+
+bool MakeTemporary(std::string_view bytes, const char* link_to, std::string* path,
+                   std::string* error) {
+  if (g_temporary_prefix[0] == '\0') {
+    const char* folder = getenv("TMPDIR");
+    std::string dir =
+        folder != nullptr && folder[0] == '/' && strlen(folder) < 3000 ? folder : "/tmp";
+    std::string prefix = JoinPath(dir, "slidemill-");
+    char* end = PutHex(stpcpy(g_temporary_prefix, prefix.c_str()), static_cast<unsigned>(getpid()));
+    strcpy(end, "-");
+  }
+  // A name another program took is passed over; the new entry is never an
+  // old one written through. Each is named before it is made, so that a
+  // signal in between still removes it.
+  for (int tries = 0; tries < 100; ++tries) {
+    char name[sizeof g_temporary_prefix + 32];
+    char* end =
+        PutHex(stpcpy(name, g_temporary_prefix), static_cast<unsigned>(g_temporaries_named));
+    g_temporaries_named = g_temporaries_named + 1;
+    if (link_to != nullptr) {
+      strcpy(end, ".jpg");
+      if (symlink(link_to, name) == 0) {
+        *path = name;
+        return true;
+      }
+    } else if (ScopedFd fd(open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+               fd.get() >= 0) {
+      int failure = WriteAll(fd.get(), bytes);
+      if (failure == 0) {
+        *path = name;
+        return true;
+      }
+      unlink(name);
+      errno = failure;
+    }
+    if (errno != EEXIST) break;
+  }
+  *error = SystemErrorText(errno);
+  return false;
+}
+
+void RemoveTemporaries() {
+  char name[sizeof g_temporary_prefix + 32];
+  char* start = stpcpy(name, g_temporary_prefix);
+  for (sig_atomic_t n = 0; n < g_temporaries_named; ++n) {
+    char* end = PutHex(start, static_cast<unsigned>(n));
+    unlink(name);
+    strcpy(end, ".jpg");
+    unlink(name);
+  }
 }
 
 }  // namespace slidemill::posix

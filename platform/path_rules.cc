@@ -40,6 +40,14 @@ std::string TrimTrailingSeparators(std::string_view path, const PathRules& rules
   return std::string(path.substr(0, end));
 }
 
+std::string NativeSeparators(std::string_view path, const PathRules& rules) {
+  std::string native(path);
+  for (char& c : native) {
+    if (IsSeparator(c, rules)) c = rules.separator;
+  }
+  return native;
+}
+
 std::string JoinPath(std::string_view dir, std::string_view name, const PathRules& rules) {
   std::string joined(dir);
   if (joined.empty() || !IsSeparator(joined.back(), rules)) {

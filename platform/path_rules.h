@@ -36,6 +36,11 @@ inline constexpr PathRules kPosixPathRules{'/', "/", "/", false, 4096, false, fa
 // The rules of the system the program was built for.
 const PathRules& NativePathRules();
 
+// The longest path the system takes, the one a record's name field holds.
+inline std::size_t MaxPathLength(const PathRules& rules = NativePathRules()) {
+  return rules.name_field_size - 1;
+}
+
 // Whether a name holds a wildcard byte, * or ?.
 bool HasWildcard(std::string_view name);
 
@@ -44,6 +49,10 @@ bool HasWildcard(std::string_view name);
 // "\\host\share". Separators at the start and inside are never touched.
 std::string TrimTrailingSeparators(std::string_view path,
                                    const PathRules& rules = NativePathRules());
+
+// Every separator written as the system's own: "Z:/photos" is "Z:\photos"
+// on Windows, as its own tools show it.
+std::string NativeSeparators(std::string_view path, const PathRules& rules = NativePathRules());
 
 // Joins a directory and a name with one separator ("/" + "a" is "/a", not
 // "//a"). An empty directory gives the name alone, rooted: "\name".

@@ -45,6 +45,14 @@ inline constexpr uint32_t kAttributeDirectory = 0x10;
 inline constexpr uint32_t kAttributeNormal = 0x80;
 inline constexpr uint32_t kAttributeReparsePoint = 0x400;
 
+// What identifies a directory however it is reached (through a link, say):
+// device and inode on POSIX, volume serial and file index on Windows.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  auto operator<=>(const FileIdentity&) const = default;
+};
+
 // One directory entry as the system describes it. Times count 100 ns since
 // 1601-01-01 UTC on every system.
 struct FileEntry {
@@ -55,20 +63,15 @@ struct FileEntry {
   uint64_t size = 0;
   std::string name;        // the bare name
   std::string short_name;  // the 8.3 name where the system has one
-};
-
-// What identifies a directory however it is reached (through a link, say):
-// device and inode on POSIX, volume serial and file index on Windows.
-struct FileIdentity {
-  uint64_t volume = 0;
-  uint64_t index = 0;
-  bool operator==(const FileIdentity&) const = default;
+  // What the entry leads to, where the listing tells it for nothing (POSIX).
+  std::optional<FileIdentity> identity;
 };
 
 enum class ListResult {
   kOk,        // listed (possibly empty)
   kNotFound,  // the system reports nothing to list
   kFailed,    // cannot be listed: no permission, vanished, not a directory
+  kTooLong,   // its path is too long for the system to list it
 };
 
 // Console text attributes (foreground on black), with their Windows values.
@@ -130,6 +133,12 @@ struct EndedChild {
   std::string output;  // a background child's last output, up to 64 KiB
 };
 
+// A request from outside the program to end the run.
+struct EndRequest {
+  std::string name;  // "SIGTERM"
+  int status = 0;    // the exit status it calls for: 128 + the signal
+};
+
 // How long a wait may take: no limit.
 inline constexpr uint32_t kWaitForever = UINT32_MAX;
 
@@ -185,6 +194,10 @@ class Platform {
   virtual bool DirectoryExists(const std::string& path) = 0;
   // An existing entry that is not a directory.
   virtual bool FileExists(const std::string& path) = 0;
+  // The program file that a path names, as starting it would find it: the
+  // file itself, or on Windows for a name without an extension the first
+  // with an extension of PATHEXT. Nothing when there is none.
+  virtual std::optional<std::string> ProgramFile(const std::string& path) = 0;
   // The system's Fonts folder; "" when it cannot be had.
   virtual std::string FontsFolder() = 0;
   // Opens the file for appending (creating it), writes, closes. False when
@@ -203,8 +216,10 @@ class Platform {
                        std::vector<FileEntry>* entries) = 0;
 
   // Every entry of a directory in the system's order (by name on POSIX),
-  // "." and ".." included where the system lists them.
-  virtual ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) = 0;
+  // "." and ".." included where the system lists them. When it cannot be
+  // listed, `error` says why in the system's words.
+  virtual ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries,
+                                   std::string* error) = 0;
   // The identity of the directory a path leads to.
   virtual std::optional<FileIdentity> DirectoryIdentity(const std::string& path) = 0;
   // The path made absolute against the current directory.
@@ -216,6 +231,27 @@ class Platform {
   // `error` says why in a few words ("Permission denied").
   virtual bool WriteWholeFile(const std::string& path, std::string_view bytes,
                               std::string* error) = 0;
+  // Up to `limit` bytes from the start of a regular file. Opening it never
+  // waits: a FIFO or a device is refused, not read. False when it cannot be
+  // read, with the system's words why.
+  virtual bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                             std::string* error) = 0;
+  // A new file in the system's temporary folder that only the user may
+  // read, holding `bytes`: its path, or false with the system's words why.
+  virtual bool WriteTemporaryFile(std::string_view bytes, std::string* path,
+                                  std::string* error) = 0;
+  // A new symbolic link to `target`, a photo, in the system's temporary
+  // folder, named with ".jpg"; false where the system makes none (Windows,
+  // whose file names never need one).
+  virtual bool LinkTemporaryFile(const std::string& target, std::string* path,
+                                 std::string* error) = 0;
+  // Up to `size` bytes of a file from `offset` on: fewer where the file
+  // ends, none when it cannot be read.
+  virtual std::string ReadFileRange(const std::string& path, uint64_t offset, std::size_t size) = 0;
+  // Makes an empty file of that name afresh: whatever had the name before
+  // (a file left behind, a symbolic link) is removed, never written
+  // through. False (with a few words why) when it cannot.
+  virtual bool MakeFreshFile(const std::string& path, std::string* error) = 0;
   // Removes a file; false when it cannot.
   virtual bool RemoveFile(const std::string& path) = 0;
   // Renames a file, replacing one of the new name; false (with a few words
@@ -234,16 +270,23 @@ class Platform {
   virtual ChildStart StartChild(const std::vector<CommandArgument>& arguments,
                                 const std::string& dir, bool background) = 0;
   // Blocks until one of the started children ends, or with `or_key` until
-  // a key is pending, or until `milliseconds` have passed: the child that
-  // ended, else nothing. One call of the system, no polling: a wait for a
-  // long encoder takes no processor time.
+  // a key is pending, or until `milliseconds` have passed, or while the run
+  // is asked to end (EndRequested): the child that ended, else nothing. One
+  // call of the system, no polling: a wait for a long encoder takes no
+  // processor time.
   virtual std::optional<EndedChild> WaitForChild(uint32_t milliseconds, bool or_key) = 0;
   // Blocks until a key is pending or `milliseconds` have passed; false at
-  // once when no key can come.
+  // once when no key can come, or while the run is asked to end.
   virtual bool WaitForKey(uint32_t milliseconds) = 0;
-  // Ends every started child at once; each is still waited for.
+  // Ends every started child at once, with whatever it started itself, and
+  // waits until each has ended; none of them is answered by WaitForChild.
   virtual void StopChildren() = 0;
+  // Pauses, or less while the run is asked to end.
   virtual void Sleep(uint32_t milliseconds) = 0;
+  // The request from outside to end the run, once one came (SIGTERM, a
+  // hang-up, or Ctrl-C without a terminal to ask on POSIX; the console
+  // closing on Windows): its name and the exit status it calls for.
+  virtual std::optional<EndRequest> EndRequested() = 0;
 
   // --- Time ---
   virtual LocalDateTime LocalNow() = 0;
@@ -281,6 +324,9 @@ class PlatformWrapper : public Platform {
   std::string CurrentDirectory() override { return target_.CurrentDirectory(); }
   bool DirectoryExists(const std::string& path) override { return target_.DirectoryExists(path); }
   bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  std::optional<std::string> ProgramFile(const std::string& path) override {
+    return target_.ProgramFile(path);
+  }
   std::string FontsFolder() override { return target_.FontsFolder(); }
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
     return target_.AppendToFile(path, bytes);
@@ -292,8 +338,9 @@ class PlatformWrapper : public Platform {
                std::vector<FileEntry>* entries) override {
     return target_.FindAll(dir, pattern, entries);
   }
-  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
-    return target_.ListDirectory(dir, entries);
+  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries,
+                           std::string* error) override {
+    return target_.ListDirectory(dir, entries, error);
   }
   std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
     return target_.DirectoryIdentity(path);
@@ -302,6 +349,23 @@ class PlatformWrapper : public Platform {
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
                       std::string* error) override {
     return target_.WriteWholeFile(path, bytes, error);
+  }
+  bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                     std::string* error) override {
+    return target_.ReadFileStart(path, limit, bytes, error);
+  }
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    return target_.WriteTemporaryFile(bytes, path, error);
+  }
+  bool LinkTemporaryFile(const std::string& target, std::string* path,
+                         std::string* error) override {
+    return target_.LinkTemporaryFile(target, path, error);
+  }
+  std::string ReadFileRange(const std::string& path, uint64_t offset, std::size_t size) override {
+    return target_.ReadFileRange(path, offset, size);
+  }
+  bool MakeFreshFile(const std::string& path, std::string* error) override {
+    return target_.MakeFreshFile(path, error);
   }
   bool RemoveFile(const std::string& path) override { return target_.RemoveFile(path); }
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
@@ -320,6 +384,7 @@ class PlatformWrapper : public Platform {
   bool WaitForKey(uint32_t milliseconds) override { return target_.WaitForKey(milliseconds); }
   void StopChildren() override { target_.StopChildren(); }
   void Sleep(uint32_t milliseconds) override { target_.Sleep(milliseconds); }
+  std::optional<EndRequest> EndRequested() override { return target_.EndRequested(); }
   LocalDateTime LocalNow() override { return target_.LocalNow(); }
   bool FileTimeToCalendar(uint64_t file_time, bool local, CalendarTime* time) override {
     return target_.FileTimeToCalendar(file_time, local, time);

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -76,6 +77,15 @@ class Session : public ConsoleSession {
 class PosixPlatform : public Platform {
  public:
   PosixPlatform() {
+    // Standard input, output and error are always open, to /dev/null when
+    // the program was started without them: otherwise the first file opened
+    // (an encoder's video) would take their place and their text.
+    for (int fd = 0; fd <= 2; ++fd) {
+      if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+        int null_fd = open("/dev/null", O_RDWR);
+        if (null_fd >= 0 && null_fd != fd) close(null_fd);
+      }
+    }
     const char* no_color = getenv("NO_COLOR");
     const char* term = getenv("TERM");
     bool colors = (no_color == nullptr || *no_color == '\0') &&
@@ -178,6 +188,11 @@ class PosixPlatform : public Platform {
     return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
   }
 
+  std::optional<std::string> ProgramFile(const std::string& path) override {
+    if (!FileExists(path)) return std::nullopt;
+    return path;
+  }
+
   std::string FontsFolder() override {
     // Where Linux distributions install the Windows core fonts.
     return "/usr/share/fonts/truetype/msttcorefonts";
@@ -202,8 +217,9 @@ class PosixPlatform : public Platform {
     return FindMatching(dir, pattern, entries);
   }
 
-  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
-    return ListEntries(dir, entries);
+  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries,
+                           std::string* error) override {
+    return ListEntries(dir, entries, error);
   }
 
   std::optional<FileIdentity> DirectoryIdentity(const std::string& path) override {
@@ -230,6 +246,50 @@ class PosixPlatform : public Platform {
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
                       std::string* error) override {
     return WriteFileThroughTemporary(path, bytes, error);
+  }
+
+  bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                     std::string* error) override {
+    return ReadStart(path, limit, bytes, error);
+  }
+
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    return MakeTemporary(bytes, nullptr, path, error);
+  }
+
+  bool LinkTemporaryFile(const std::string& target, std::string* path,
+                         std::string* error) override {
+    return MakeTemporary("", target.c_str(), path, error);
+  }
+
+  std::string ReadFileRange(const std::string& path, uint64_t offset, std::size_t size) override {
+    ScopedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    std::string bytes(size, '\0');
+    std::size_t got = 0;
+    while (fd.get() >= 0 && got < size) {
+      ssize_t n = pread(fd.get(), bytes.data() + got, size - got, static_cast<off_t>(offset + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return bytes;
+  }
+
+  bool MakeFreshFile(const std::string& path, std::string* error) override {
+    // unlink() takes a symbolic link itself away, never what it leads to.
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+      *error = SystemErrorText(errno);
+      return false;
+    }
+    int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) {
+      *error = SystemErrorText(errno);
+      return false;
+    }
+    close(fd);
+    return true;
   }
 
   bool RemoveFile(const std::string& path) override { return unlink(path.c_str()) == 0; }
@@ -266,8 +326,18 @@ class PosixPlatform : public Platform {
     FlushAll();
     struct timespec wait = {static_cast<time_t>(milliseconds / 1000),
                             static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    while (EndSignal() == 0 && nanosleep(&wait, &wait) != 0 && errno == EINTR) {
     }
+  }
+
+  std::optional<EndRequest> EndRequested() override {
+    int sig = EndSignal();
+    if (sig == 0) return std::nullopt;
+    const char* name = sig == SIGTERM  ? "SIGTERM"
+                       : sig == SIGHUP ? "SIGHUP"
+                       : sig == SIGINT ? "SIGINT"
+                                       : "SIGQUIT";
+    return EndRequest{name, 128 + sig};
   }
 
   LocalDateTime LocalNow() override {

@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <utility>
@@ -17,14 +19,28 @@
 namespace slidemill {
 namespace {
 
-// Reports Ctrl-C, Ctrl-Break and console close as handled and does nothing
-// else, so none of them ends the program while a child sharing the console
-// still receives them.
+// The console event that asked the run to end (0 while none did), and the
+// event that wakes the waits for it.
+volatile LONG g_end_event_type = 0;
+HANDLE g_end_event = nullptr;
+
+// Reports Ctrl-C and Ctrl-Break as handled and does nothing else, so neither
+// ends the program while a child sharing the console still receives them.
+// The console closing, a log-off or a shut-down ask the run to end: the
+// handler notes it, wakes the waits, and holds the system off (it ends the
+// process once a handler returns) while the run stops its encoders and
+// ends; the system's own time limit still applies.
 BOOL WINAPI ControlHandler(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
-    case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT: return TRUE;
+    case CTRL_BREAK_EVENT: return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      InterlockedCompareExchange(&g_end_event_type, static_cast<LONG>(event) + 1, 0);
+      if (g_end_event != nullptr) SetEvent(g_end_event);
+      ::Sleep(INFINITE);
+      return TRUE;
     default: return FALSE;
   }
 }
@@ -67,6 +83,7 @@ class Win32ConsoleSession : public ConsoleSession {
     // The console shows the program's UTF-8 text as such.
     output_code_page_ = GetConsoleOutputCP();
     if (output_code_page_ != 0) SetConsoleOutputCP(CP_UTF8);
+    if (g_end_event == nullptr) g_end_event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(ControlHandler, TRUE);
     // The console's own input, not standard input, which may be redirected:
     // mode 0 lets Ctrl-C arrive as the key with code 3.
@@ -131,15 +148,32 @@ std::string FileErrorText(DWORD error) {
   }
 }
 
-// The system's own description of an error, on one line.
-std::string SystemErrorText(DWORD error) {
+// The system's own description of an error, on one line. Messages come
+// with their inserts unfilled ("%1 is not a valid Win32 application"), so
+// that none can ask for more than it is given; each one is `insert`, and
+// `inserted` tells whether there was one.
+std::string SystemErrorText(DWORD error, std::string_view insert = {}, bool* inserted = nullptr) {
   char* text = nullptr;
   DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message =
+  std::string raw =
       length > 0 && text != nullptr ? std::string(text, length) : "Error " + std::to_string(error);
   if (text != nullptr) LocalFree(text);
+  auto digit = [&](std::size_t at) { return at < raw.size() && std::isdigit(raw[at] & 0xFF); };
+  std::string message;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    // An insert is "%" and its number, with an optional "!format!".
+    if (raw[i] != '%' || !digit(i + 1) || raw[i + 1] == '0') {
+      message += raw[i];
+      continue;
+    }
+    while (digit(i + 1)) ++i;
+    std::size_t format_end = raw[i + 1] == '!' ? raw.find('!', i + 2) : std::string::npos;
+    if (format_end != std::string::npos) i = format_end;
+    message += insert;
+    if (inserted != nullptr) *inserted = true;
+  }
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.')) {
     message.pop_back();
@@ -216,6 +250,34 @@ DWORD WriteBytes(HANDLE file, std::string_view bytes) {
     bytes.remove_prefix(written);
   }
   return 0;
+}
+
+// Text in the program's code page as the wide calls take it, and back.
+std::wstring Wide(std::string_view text) {
+  int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, nullptr);
+  return text;
+}
+
+// The entries of a list such as PATH, empty ones left out.
+std::vector<std::string> SplitList(std::string_view list) {
+  std::vector<std::string> entries;
+  for (std::size_t start = 0; start <= list.size();) {
+    std::size_t end = std::min(list.find(';', start), list.size());
+    if (end > start) entries.emplace_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  return entries;
 }
 
 bool IsConsole(HANDLE handle) {
@@ -336,6 +398,11 @@ class Win32Platform : public Platform {
     return (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | kVolumeLabel)) == 0;
   }
 
+  std::optional<std::string> ProgramFile(const std::string& path) override {
+    // Never searched for: a path means where it says.
+    return FindProgram(AbsolutePath(path));
+  }
+
   std::string FontsFolder() override {
     char folder[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathA(nullptr, CSIDL_FONTS, nullptr, 0, folder))) return "";
@@ -343,10 +410,11 @@ class Win32Platform : public Platform {
   }
 
   bool AppendToFile(const std::string& path, std::string_view bytes) override {
-    // Opened without sharing and closed again, so the file is complete on disk
-    // after every line.
-    ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Closed again after every write, so the file is complete on disk after
+    // every line; meanwhile others may read it (a viewer that follows the
+    // log), but not write.
+    ScopedHandle file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return false;
     while (!bytes.empty()) {
       DWORD written = 0;
@@ -397,12 +465,18 @@ class Win32Platform : public Platform {
     return Format(GetTimeFormatA, time, picture);
   }
 
-  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries) override {
+  ListResult ListDirectory(const std::string& dir, std::vector<FileEntry>* entries,
+                           std::string* error) override {
     // JoinPath: a root such as "\\" or "C:\\" takes no second separator.
-    switch (FindEntries(JoinPath(dir, "*", kWindowsPathRules), entries)) {
+    std::string pattern = JoinPath(dir, "*", kWindowsPathRules);
+    switch (DWORD result = FindEntries(pattern, entries)) {
       case ERROR_SUCCESS: return ListResult::kOk;
       case ERROR_FILE_NOT_FOUND: return ListResult::kNotFound;
-      default: return ListResult::kFailed;
+      default:
+        // The length the system judges is the absolute path's.
+        if (AbsolutePath(pattern).size() > MaxPathLength()) return ListResult::kTooLong;
+        *error = SystemErrorText(result);
+        return ListResult::kFailed;
     }
   }
 
@@ -419,13 +493,16 @@ class Win32Platform : public Platform {
   }
 
   std::string AbsolutePath(const std::string& path) override {
-    DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    // The wide call answers a path longer than the system's paths too, so
+    // that its length can be judged.
+    std::wstring wide = Wide(path);
+    DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;
-    std::string full(size, '\0');
-    DWORD length = GetFullPathNameA(path.c_str(), size, full.data(), nullptr);
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
     if (length == 0 || length >= size) return path;
     full.resize(length);
-    return full;
+    return Narrow(full);
   }
 
   bool WriteWholeFile(const std::string& path, std::string_view bytes,
@@ -456,15 +533,6 @@ class Win32Platform : public Platform {
     std::string temporary = path.substr(0, slash == std::string::npos ? 0 : slash + 1) +
                             TemporaryFileName(GetCurrentProcessId());
     DWORD failure = 0;
-    // A title path that fits the system's limit while the temporary one
-    // would not is written in place.
-    if (temporary.size() >= MAX_PATH) {
-      ScopedHandle in_place(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-      failure = in_place.valid() ? WriteBytes(in_place.get(), bytes) : GetLastError();
-      if (failure != 0) *error = FileErrorText(failure);
-      return failure == 0;
-    }
     {
       ScopedHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -493,6 +561,106 @@ class Win32Platform : public Platform {
     return true;
   }
 
+  bool ReadFileStart(const std::string& path, std::size_t limit, std::string* bytes,
+                     std::string* error) override {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) {
+      *error = SystemErrorText(GetLastError());
+      return false;
+    }
+    if (GetFileType(file.get()) != FILE_TYPE_DISK ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      *error = "Not a regular file";
+      return false;
+    }
+    bytes->assign(limit, '\0');
+    std::size_t got = 0;
+    for (DWORD n = 1; got < limit && n > 0; got += n) {
+      DWORD want = static_cast<DWORD>(std::min<std::size_t>(limit - got, 1 << 20));
+      if (!ReadFile(file.get(), bytes->data() + got, want, &n, nullptr)) {
+        *error = SystemErrorText(GetLastError());
+        return false;
+      }
+    }
+    bytes->resize(got);
+    return true;
+  }
+
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    char folder[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathA(sizeof folder, folder);
+    DWORD failure = length == 0 || length > MAX_PATH ? GetLastError() : ERROR_FILE_EXISTS;
+    static std::atomic<unsigned> made{0};
+    // A name another program took is passed over.
+    for (int tries = 0; failure == ERROR_FILE_EXISTS && tries < 100; ++tries) {
+      char name[64];
+      snprintf(name, sizeof name, "slidemill-%lx-%x.txt", GetCurrentProcessId(), made++);
+      std::string candidate = JoinPath(folder, name, kWindowsPathRules);
+      {
+        ScopedHandle file(CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        if (!file.valid()) {
+          failure = GetLastError();
+          continue;
+        }
+        failure = WriteBytes(file.get(), bytes);
+      }
+      if (failure == 0) {
+        *path = candidate;
+        return true;
+      }
+      DeleteFileA(candidate.c_str());
+    }
+    *error = SystemErrorText(failure);
+    return false;
+  }
+
+  bool LinkTemporaryFile(const std::string&, std::string*, std::string* error) override {
+    *error = SystemErrorText(ERROR_NOT_SUPPORTED);
+    return false;
+  }
+
+  std::string ReadFileRange(const std::string& path, uint64_t offset, std::size_t size) override {
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    std::string bytes(size, '\0');
+    std::size_t got = 0;
+    if (file.valid() && SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) {
+      DWORD read = 0;
+      while (got < size &&
+             ReadFile(file.get(), bytes.data() + got,
+                      static_cast<DWORD>(std::min<std::size_t>(size - got, 65536)), &read,
+                      nullptr) &&
+             read > 0) {
+        got += read;
+      }
+    }
+    bytes.resize(got);
+    return bytes;
+  }
+
+  bool MakeFreshFile(const std::string& path, std::string* error) override {
+    // DeleteFileA takes a symbolic link itself away, never what it leads to.
+    if (!DeleteFileA(path.c_str())) {
+      DWORD failure = GetLastError();
+      if (failure != ERROR_FILE_NOT_FOUND && failure != ERROR_PATH_NOT_FOUND) {
+        *error = SystemErrorText(failure);
+        return false;
+      }
+    }
+    ScopedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (file.valid()) return true;
+    *error = SystemErrorText(GetLastError());
+    return false;
+  }
+
   bool RemoveFile(const std::string& path) override { return DeleteFileA(path.c_str()) != 0; }
 
   bool RenameFile(const std::string& from, const std::string& to, std::string* error) override {
@@ -505,10 +673,7 @@ class Win32Platform : public Platform {
   // each one as the C runtime will split it back.
   std::string ShownCommandLine(const std::vector<CommandArgument>& arguments) override {
     std::vector<CommandArgument> line = arguments;
-    if (!line.empty()) {
-      DWORD ignored = 0;
-      line[0].text = FindProgram(line[0].text, &ignored).value_or(line[0].text);
-    }
+    if (!line.empty()) line[0].text = FindProgram(line[0].text).value_or(line[0].text);
     return WindowsCommandLine(line);
   }
 
@@ -531,50 +696,57 @@ class Win32Platform : public Platform {
     PROCESS_INFORMATION process = {};
     // Started directly, with no command interpreter to read names as
     // commands or expand %VARIABLES% in them.
-    DWORD not_found = 0;
-    std::optional<std::string> program =
-        arguments.empty() ? std::nullopt : FindProgram(arguments[0].text, &not_found);
-    if (!program) return {0, NotRun(ChildOutcome::Kind::kCannotStart, not_found)};
+    std::string name = arguments.empty() ? "" : arguments[0].text;
+    std::optional<std::string> program = FindProgram(name);
+    if (!program) return {0, CannotStart(name, ERROR_FILE_NOT_FOUND)};
     if (IsBatchFile(*program)) {
       return {0, ChildOutcome{ChildOutcome::Kind::kCannotStart, 0,
                               "A batch file cannot be the encoder: " + *program}};
     }
     std::string line = ShownCommandLine(arguments);
-    DWORD flags = NORMAL_PRIORITY_CLASS;
-    ScopedHandle input(INVALID_HANDLE_VALUE), output(INVALID_HANDLE_VALUE);
+    // Suspended until it is in the job, so that nothing it starts escapes.
+    DWORD flags = NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED;
+    // Every encoder reads nothing of the user's: not the keyboard, not what
+    // was piped to the program. Its handles are inheritable only while it is
+    // created.
+    ScopedHandle input(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    ScopedHandle output(INVALID_HANDLE_VALUE), errors(INVALID_HANDLE_VALUE);
     if (background) {
-      // A group of its own ignores the console's Ctrl-C; its handles are
-      // inheritable only while it is created.
+      // A group of its own ignores the console's Ctrl-C.
       flags |= CREATE_NEW_PROCESS_GROUP;
-      input = ScopedHandle(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                       nullptr, OPEN_EXISTING, 0, nullptr));
       output = OutputFile();
-      if (!input.valid() || !output.valid()) {
-        return {0, NotRun(ChildOutcome::Kind::kCannotStart, GetLastError())};
-      }
-      startup.dwFlags |= STARTF_USESTDHANDLES;
-      startup.hStdInput = input.get();
-      startup.hStdOutput = startup.hStdError = output.get();
+    } else {
+      output = InheritableCopy(GetStdHandle(STD_OUTPUT_HANDLE));
+      errors = InheritableCopy(GetStdHandle(STD_ERROR_HANDLE));
     }
+    if (!input.valid() || (background && !output.valid())) {
+      return {0, NotRun(ChildOutcome::Kind::kCannotStart, GetLastError())};
+    }
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = output.get();
+    startup.hStdError = background ? output.get() : errors.get();
     // While children run in the foreground, Ctrl-C is a console event
     // again, so that it reaches them; the control handler keeps it from
     // ending us.
     bool lend = !background && !AnyInForeground();
     if (lend) LendConsoleInput();
     SetInheritable(input, output, true);
-    BOOL created = CreateProcessA(program->c_str(), line.data(), nullptr, nullptr, background,
-                                  flags, nullptr, dir.c_str(), &startup, &process);
+    BOOL created = CreateProcessA(program->c_str(), line.data(), nullptr, nullptr, TRUE, flags,
+                                  nullptr, dir.c_str(), &startup, &process);
     DWORD error = GetLastError();
     SetInheritable(input, output, false);
     if (!created) {
       if (lend) TakeConsoleInputBack();
-      return {0, NotRun(error == ERROR_DIRECTORY ? ChildOutcome::Kind::kNoDirectory
-                                                 : ChildOutcome::Kind::kCannotStart,
-                        error)};
+      if (error == ERROR_DIRECTORY) return {0, NotRun(ChildOutcome::Kind::kNoDirectory, error)};
+      return {0, CannotStart(*program, error)};
     }
     ScopedHandle thread(process.hThread);
-    children_.push_back(
-        {process.dwProcessId, ScopedHandle(process.hProcess), background, std::move(output)});
+    if (HANDLE job = Job()) AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(thread.get());
+    children_.push_back({process.dwProcessId, ScopedHandle(process.hProcess), background,
+                         background ? std::move(output) : ScopedHandle(INVALID_HANDLE_VALUE)});
     return {process.dwProcessId, {}};
   }
 
@@ -585,23 +757,27 @@ class Win32Platform : public Platform {
     std::vector<HANDLE> handles;
     for (const Child& child : children_) handles.push_back(child.process.get());
     DWORD count = static_cast<DWORD>(handles.size());
-    // The console's input is one more handle to wait on, where one fits.
+    // The end event and the console's input are more handles to wait on,
+    // where they fit; what does not fit is looked at every 50 ms.
+    bool end_fits = g_end_event != nullptr && handles.size() < MAXIMUM_WAIT_OBJECTS;
+    if (end_fits) handles.push_back(g_end_event);
     bool input = or_key && g_input != INVALID_HANDLE_VALUE;
-    if (input && count < MAXIMUM_WAIT_OBJECTS) handles.push_back(g_input);
+    bool input_fits = input && handles.size() < MAXIMUM_WAIT_OBJECTS;
+    if (input_fits) handles.push_back(g_input);
     DWORD started = GetTickCount();
     for (;;) {
+      if (EndRequested()) return std::nullopt;
       DWORD left = milliseconds;
       if (milliseconds != kWaitForever) {
         DWORD spent = GetTickCount() - started;
         left = spent >= milliseconds ? 0 : milliseconds - spent;
       }
-      // Sixty-four children leave no room for the input: it is looked at
-      // every 50 ms instead.
-      if (input && handles.size() == count && left > 50) left = 50;
+      if (((input && !input_fits) || (g_end_event != nullptr && !end_fits)) && left > 50) left = 50;
       if (input && KeyPending()) return std::nullopt;
       DWORD waited =
           WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, left);
-      if (waited == WAIT_OBJECT_0 + count) continue;  // input: a key, or an event passed over
+      // The end event, or input: a key, or an event passed over.
+      if (waited >= WAIT_OBJECT_0 + count && waited < WAIT_OBJECT_0 + handles.size()) continue;
       if (waited == WAIT_TIMEOUT) {
         if (milliseconds != kWaitForever && GetTickCount() - started >= milliseconds) {
           return std::nullopt;
@@ -614,8 +790,11 @@ class Win32Platform : public Platform {
 
   bool WaitForKey(uint32_t milliseconds) override {
     if (g_input == INVALID_HANDLE_VALUE) return false;
+    HANDLE handles[2] = {g_input, g_end_event};
+    DWORD count = g_end_event != nullptr ? 2 : 1;
     DWORD started = GetTickCount();
     for (;;) {
+      if (EndRequested()) return false;
       if (KeyPending()) return true;
       DWORD left = milliseconds;
       if (milliseconds != kWaitForever) {
@@ -623,15 +802,34 @@ class Win32Platform : public Platform {
         if (spent >= milliseconds) return false;
         left = milliseconds - spent;
       }
-      if (WaitForSingleObject(g_input, left) == WAIT_FAILED) return false;
+      if (WaitForMultipleObjects(count, handles, FALSE, left) == WAIT_FAILED) return false;
     }
   }
 
   void StopChildren() override {
+    // The job holds whatever the children started, too.
+    if (job_.valid()) TerminateJobObject(job_.get(), 1);
     for (const Child& child : children_) TerminateProcess(child.process.get(), 1);
+    bool foreground = AnyInForeground();
+    for (const Child& child : children_) WaitForSingleObject(child.process.get(), INFINITE);
+    children_.clear();
+    if (foreground) TakeConsoleInputBack();
   }
 
-  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  void Sleep(uint32_t milliseconds) override {
+    if (g_end_event == nullptr) return ::Sleep(milliseconds);
+    WaitForSingleObject(g_end_event, milliseconds);
+  }
+
+  std::optional<EndRequest> EndRequested() override {
+    switch (static_cast<DWORD>(g_end_event_type)) {
+      case 0: return std::nullopt;
+      // The console closing is the terminal hanging up.
+      case CTRL_CLOSE_EVENT + 1: return EndRequest{"CTRL_CLOSE_EVENT", 128 + 1};
+      case CTRL_LOGOFF_EVENT + 1: return EndRequest{"CTRL_LOGOFF_EVENT", 128 + 15};
+      default: return EndRequest{"CTRL_SHUTDOWN_EVENT", 128 + 15};
+    }
+  }
 
   LocalDateTime LocalNow() override {
     SYSTEMTIME now;
@@ -701,6 +899,32 @@ class Win32Platform : public Platform {
                        [](const Child& child) { return !child.background; });
   }
 
+  // An inheritable copy of one of the program's own handles; none for none.
+  static ScopedHandle InheritableCopy(HANDLE handle) {
+    HANDLE copy = INVALID_HANDLE_VALUE;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+        !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+      return ScopedHandle(INVALID_HANDLE_VALUE);
+    }
+    return ScopedHandle(copy);
+  }
+
+  // The job every child runs in. It kills what it holds when its last
+  // handle closes, so no child runs on after the program, however the
+  // program ends; nullptr where the system refuses one.
+  HANDLE Job() {
+    if (job_.get() != nullptr) return job_.valid() ? job_.get() : nullptr;
+    job_ = ScopedHandle(CreateJobObjectA(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job_.valid() || !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation,
+                                                  &limits, sizeof limits)) {
+      job_ = ScopedHandle(INVALID_HANDLE_VALUE);
+    }
+    return job_.valid() ? job_.get() : nullptr;
+  }
+
   static void SetInheritable(const ScopedHandle& input, const ScopedHandle& output, bool on) {
     for (const ScopedHandle* handle : {&input, &output}) {
       if (handle->valid())
@@ -735,18 +959,39 @@ class Win32Platform : public Platform {
     return tail;
   }
 
-  // The program a command names, as the command interpreter would find it:
-  // a path as given, a bare name through the search path; ".exe" when the
-  // name has no extension.
-  static std::optional<std::string> FindProgram(const std::string& name, DWORD* error) {
-    std::string found(MAX_PATH, '\0');
-    DWORD length = SearchPathA(nullptr, name.c_str(), ".exe", MAX_PATH, found.data(), nullptr);
-    if (length == 0 || length >= MAX_PATH) {
-      *error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
-      return std::nullopt;
+  // The program a command names, found as the command interpreter finds
+  // it: a name with a directory part there, a bare name in the current
+  // directory and then in each entry of PATH (quotes around an entry
+  // removed, empty entries skipped); a name without an extension with each
+  // extension of PATHEXT in turn. The answer spells the name as the
+  // directory does.
+  std::optional<std::string> FindProgram(const std::string& name) {
+    std::size_t last = name.find_last_of("\\/:");
+    std::vector<std::string> dirs;
+    if (last != std::string::npos) {
+      dirs.push_back("");
+    } else if (!name.empty()) {
+      dirs.push_back(CurrentDirectory());
+      for (std::string entry : SplitList(EnvironmentVariable("PATH").value_or(""))) {
+        std::erase(entry, '"');
+        if (!entry.empty()) dirs.push_back(std::move(entry));
+      }
     }
-    found.resize(length);
-    return found;
+    std::vector<std::string> extensions = {""};
+    if (name.find('.', last == std::string::npos ? 0 : last + 1) == std::string::npos) {
+      std::string pathext = EnvironmentVariable("PATHEXT").value_or("");
+      extensions = SplitList(pathext.empty() ? ".COM;.EXE;.BAT;.CMD" : pathext);
+    }
+    for (const std::string& dir : dirs) {
+      for (const std::string& extension : extensions) {
+        std::string path = dir.empty() ? name + extension : JoinPath(dir, name + extension);
+        FileEntry entry;
+        if (FindFirst(path, &entry) && (entry.attributes & kAttributeDirectory) == 0) {
+          return path.substr(0, path.find_last_of("\\/:") + 1) + entry.name;
+        }
+      }
+    }
+    return std::nullopt;
   }
 
   // Only the command interpreter runs these, and it would read every name
@@ -759,6 +1004,15 @@ class Win32Platform : public Platform {
 
   static ChildOutcome NotRun(ChildOutcome::Kind kind, DWORD error) {
     return ChildOutcome{kind, 0, SystemErrorText(error)};
+  }
+
+  // The program that could not be started is named: in the system's words
+  // where they have a place for it, else before them.
+  static ChildOutcome CannotStart(const std::string& program, DWORD error) {
+    bool inserted = false;
+    std::string text = SystemErrorText(error, program, &inserted);
+    if (!inserted && !program.empty()) text = program + ": " + text;
+    return ChildOutcome{ChildOutcome::Kind::kCannotStart, 0, text};
   }
 
   // Only the system's own code for a console interrupt is read here; what
@@ -777,6 +1031,7 @@ class Win32Platform : public Platform {
   }
 
   bool session_started_ = false;
+  ScopedHandle job_{nullptr};               // nullptr until made, invalid when refused
   std::optional<std::string> saved_title_;  // the console's title before ours
   std::vector<Child> children_;             // started and not yet waited for, oldest first
 };

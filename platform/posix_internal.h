@@ -42,10 +42,18 @@ std::unique_ptr<ConsoleSession> StartTerminalSession();
 void LendTerminal();
 void TakeTerminalBack();
 // The children that die with the program when it is terminated: at most
-// kMaxRunningChildren at a time.
+// kMaxRunningChildren at a time. A background child leads its own process
+// group, which dies whole.
 inline constexpr std::size_t kMaxRunningChildren = 64;
-void AddRunningChild(pid_t child);
+void AddRunningChild(pid_t child, bool background);
 void RemoveRunningChild(pid_t child);
+// The signal that asked the run to end (SIGTERM, SIGHUP, or SIGINT and
+// SIGQUIT with no terminal to ask on), or 0 while none did.
+int EndSignal();
+// The pipe end a signal writes a byte to, so that waits wake for it; and
+// the async-signal-safe write itself.
+void SetWakeFd(int fd);
+void WakeWaits();
 // A temporary file removed if the program is terminated while writing it.
 void SetPendingTemporaryFile(const char* path);
 bool KeyboardAvailable();
@@ -99,11 +107,19 @@ bool DescribePath(const std::string& path, FileEntry* entry);
 // in name order. False when none does.
 bool FindMatching(const std::string& dir, const std::string& pattern,
                   std::vector<FileEntry>* entries);
-ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries);
+ListResult ListEntries(const std::string& dir, std::vector<FileEntry>* entries, std::string* error);
 // Writes all the bytes, through partial writes and interruptions; answers 0
 // or the errno of the failure.
 int WriteAll(int fd, std::string_view bytes);
 bool WriteFileThroughTemporary(const std::string& path, std::string_view bytes, std::string* error);
+bool ReadStart(const std::string& path, std::size_t limit, std::string* bytes, std::string* error);
+// A new entry of the temporary folder, "slidemill-<process>-<n>": a file
+// of the user's own holding `bytes`, or with `link_to` a symbolic link to
+// that, its name ending in ".jpg".
+bool MakeTemporary(std::string_view bytes, const char* link_to, std::string* path,
+                   std::string* error);
+// Removes every entry MakeTemporary made; safe in a signal handler.
+void RemoveTemporaries();
 // A few words for an errno value, in the forms the title-file report uses.
 std::string FileErrorText(int error);
 // The system's own words for an errno value.
@@ -114,7 +130,10 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
                         bool background);
 std::optional<EndedChild> WaitForProcess(uint32_t milliseconds, bool or_key);
 bool WaitForKeyPress(uint32_t milliseconds);
+// Kills every started child and waits for each.
 void StopProcesses();
+// Sets up the pipe that wakes waits and its SIGCHLD handler, once.
+void WatchChildren();
 
 }  // namespace slidemill::posix
 

@@ -1,15 +1,17 @@
-// Starting children: directly, with no shell, in their directory. While a
-// foreground child runs the user's terminal settings are back, so that
-// Ctrl-C reaches it; a background child has a process group of its own,
-// /dev/null for input and an unnamed temporary file for its output.
+// Starting children: directly, with no shell, in their directory, reading
+// /dev/null. While a foreground child runs the user's terminal settings are
+// back, so that Ctrl-C reaches it; a background child has a process group
+// of its own and an unnamed temporary file for its output.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <time.h>
 #include <unistd.h>
 
@@ -18,8 +20,6 @@
 #include <utility>
 
 #include "platform/posix_internal.h"
-
-extern char** environ;
 
 namespace slidemill::posix {
 namespace {
@@ -36,32 +36,15 @@ struct Started {
 // The children started and not yet waited for, oldest first.
 std::vector<Started> g_started;
 
-// A byte arrives on this pipe whenever a child ends, so that one poll()
-// waits for a child and a key at once.
-int g_child_pipe[2] = {-1, -1};
+// A byte arrives on this pipe whenever a child ends or the run is asked to
+// end, so that one poll() waits for a child, a key and a signal at once.
+int g_wake_pipe[2] = {-1, -1};
 
-void NoteChildEnded(int) {
-  int saved_errno = errno;
-  char byte = 0;
-  ssize_t ignored = write(g_child_pipe[1], &byte, 1);  // a full pipe has said it already
-  (void)ignored;
-  errno = saved_errno;
-}
+void NoteChildEnded(int) { WakeWaits(); }
 
-// Sets up the pipe and its SIGCHLD handler before the first child starts.
-void WatchChildren() {
-  if (g_child_pipe[0] >= 0) return;
-  if (pipe2(g_child_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // waits then look every 50 ms
-  struct sigaction action = {};
-  action.sa_handler = NoteChildEnded;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
-  sigaction(SIGCHLD, &action, nullptr);
-}
-
-void DrainChildPipe() {
+void DrainWakePipe() {
   char bytes[64];
-  while (read(g_child_pipe[0], bytes, sizeof bytes) > 0) {
+  while (read(g_wake_pipe[0], bytes, sizeof bytes) > 0) {
   }
 }
 
@@ -103,55 +86,52 @@ ChildOutcome NotRun(ChildOutcome::Kind kind, int error) {
   return ChildOutcome{kind, 0, SystemErrorText(error)};
 }
 
-// Spawn attributes and file actions; each is destroyed only if it was made.
-class SpawnSetup {
- public:
-  SpawnSetup()
-      : attributes_error_(posix_spawnattr_init(&attributes_)),
-        actions_error_(posix_spawn_file_actions_init(&actions_)) {}
-  ~SpawnSetup() {
-    if (actions_error_ == 0) posix_spawn_file_actions_destroy(&actions_);
-    if (attributes_error_ == 0) posix_spawnattr_destroy(&attributes_);
-  }
-  SpawnSetup(const SpawnSetup&) = delete;
-  SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-  // The child starts in `dir` with no signal blocked and every signal at
-  // its default, whatever the program does with them; in the background
-  // in a process group of its own, reading /dev/null and writing to
-  // `output`. Answers 0 or the error of the first step that failed.
-  int Prepare(const std::string& dir, bool background, int output) {
-    if (attributes_error_ != 0) return attributes_error_;
-    if (actions_error_ != 0) return actions_error_;
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-    if (background) flags |= POSIX_SPAWN_SETPGROUP;
-    if (int error = posix_spawnattr_setsigmask(&attributes_, &none)) return error;
-    if (int error = posix_spawnattr_setsigdefault(&attributes_, &all)) return error;
-    if (int error = posix_spawnattr_setflags(&attributes_, flags)) return error;
-    if (background) {
-      if (int error = posix_spawnattr_setpgroup(&attributes_, 0)) return error;
-      if (int error = posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0)) {
-        return error;
-      }
-      for (int fd : {1, 2}) {
-        if (int error = posix_spawn_file_actions_adddup2(&actions_, output, fd)) return error;
-      }
-    }
-    return posix_spawn_file_actions_addchdir_np(&actions_, dir.c_str());
-  }
-
-  const posix_spawnattr_t* attributes() const { return &attributes_; }
-  const posix_spawn_file_actions_t* actions() const { return &actions_; }
-
- private:
-  posix_spawnattr_t attributes_;
-  posix_spawn_file_actions_t actions_;
-  int attributes_error_;
-  int actions_error_;
+// What a child tells through its report pipe when the program cannot run:
+// the step that failed and its errno. Nothing arrives once the exec worked.
+struct ChildFailure {
+  int entering = 0;  // 1: the directory could not be entered
+  int error = 0;
 };
+
+[[noreturn]] void ReportFailure(int fd, int entering, int error) {
+  ChildFailure failure{entering, error};
+  ssize_t ignored = write(fd, &failure, sizeof failure);
+  (void)ignored;
+  _exit(127);
+}
+
+// In the forked child, up to the exec; the program's signals are blocked
+// meanwhile. Every signal goes back to its default, but for one the
+// program was started ignoring (nohup), which stays ignored for the
+// encoder too. A background child leads a process group of its own and
+// writes to `output`; every child reads nothing, and dies with the program
+// whatever ends the program.
+[[noreturn]] void RunChild(char* const* argv, const char* dir, bool background, int input,
+                           int output, int report, pid_t parent) {
+  for (int sig = 1; sig < NSIG; ++sig) {
+    struct sigaction old;
+    if (sig == SIGKILL || sig == SIGSTOP || sigaction(sig, nullptr, &old) != 0) continue;
+    if (old.sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigaction(sig, &action, nullptr);
+  }
+  if (background) setpgid(0, 0);
+#ifdef __linux__
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);  // the program ended before the line above
+#else
+  (void)parent;
+#endif
+  if (dup2(input, 0) < 0) ReportFailure(report, 0, errno);
+  if (background && (dup2(output, 1) < 0 || dup2(output, 2) < 0)) ReportFailure(report, 0, errno);
+  if (chdir(dir) != 0) ReportFailure(report, 1, errno);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  execvp(argv[0], argv);
+  ReportFailure(report, 0, errno);
+}
 
 ChildOutcome FromWaitStatus(int status) {
   using Kind = ChildOutcome::Kind;
@@ -184,18 +164,21 @@ bool IsStarted(pid_t child) {
 
 ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std::string& dir,
                         bool background) {
-  if (arguments.empty()) return {0, NotRun(ChildOutcome::Kind::kCannotStart, EINVAL)};
-  if (int error = EnterError(dir)) return {0, NotRun(ChildOutcome::Kind::kNoDirectory, error)};
-  if (g_started.size() >= kMaxRunningChildren) {
-    return {0, NotRun(ChildOutcome::Kind::kCannotStart, EAGAIN)};
-  }
+  using Kind = ChildOutcome::Kind;
+  if (arguments.empty()) return {0, NotRun(Kind::kCannotStart, EINVAL)};
+  if (int error = EnterError(dir)) return {0, NotRun(Kind::kNoDirectory, error)};
+  if (g_started.size() >= kMaxRunningChildren) return {0, NotRun(Kind::kCannotStart, EAGAIN)};
   ScopedFd output(background ? OutputFile() : -1);
-  if (background && output.get() < 0) return {0, NotRun(ChildOutcome::Kind::kCannotStart, errno)};
-  WatchChildren();
-  SpawnSetup setup;
-  if (int error = setup.Prepare(dir, background, output.get())) {
-    return {0, NotRun(ChildOutcome::Kind::kCannotStart, error)};
+  if (background && output.get() < 0) return {0, NotRun(Kind::kCannotStart, errno)};
+  // The encoder reads nothing of the user's: not the keyboard, not what was
+  // piped to the program.
+  ScopedFd input(open("/dev/null", O_RDONLY | O_CLOEXEC));
+  int report_pipe[2];
+  if (input.get() < 0 || pipe2(report_pipe, O_CLOEXEC) != 0) {
+    return {0, NotRun(Kind::kCannotStart, errno)};
   }
+  ScopedFd report_read(report_pipe[0]), report_write(report_pipe[1]);
+  WatchChildren();
 
   std::vector<char*> argv;
   for (const CommandArgument& argument : arguments) {
@@ -205,18 +188,37 @@ ChildStart StartProcess(const std::vector<CommandArgument>& arguments, const std
 
   bool lend = !background && !AnyInForeground();
   if (lend) LendTerminal();
-  pid_t child = 0;
-  int error =
-      posix_spawnp(&child, argv[0], setup.actions(), setup.attributes(), argv.data(), environ);
-  if (error != 0) {
+  // No handler of the program may run in the child.
+  sigset_t all, saved;
+  sigfillset(&all);
+  sigprocmask(SIG_SETMASK, &all, &saved);
+  const pid_t parent = getpid();
+  pid_t child = fork();
+  if (child == 0) {
+    RunChild(argv.data(), dir.c_str(), background, input.get(), output.get(), report_write.get(),
+             parent);
+  }
+  int fork_error = errno;
+  sigprocmask(SIG_SETMASK, &saved, nullptr);
+  report_write = ScopedFd();
+  ChildFailure failure;
+  ssize_t got = child < 0 ? 0 : -1;
+  while (got < 0 && (got = read(report_read.get(), &failure, sizeof failure)) < 0 &&
+         errno == EINTR) {
+  }
+  if (child < 0 || got == static_cast<ssize_t>(sizeof failure)) {
+    if (child > 0) {
+      while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+      }
+    }
     if (lend) TakeTerminalBack();
-    // The directory may have gone between the check and the start.
-    bool entered = EnterError(dir) == 0;
-    return {0, NotRun(entered ? ChildOutcome::Kind::kCannotStart : ChildOutcome::Kind::kNoDirectory,
-                      error)};
+    if (failure.entering) return {0, NotRun(Kind::kNoDirectory, failure.error)};
+    ChildOutcome outcome = NotRun(Kind::kCannotStart, child < 0 ? fork_error : failure.error);
+    outcome.error = arguments[0].text + ": " + outcome.error;  // the program it could not start
+    return {0, outcome};
   }
   g_started.push_back({child, background, std::move(output)});
-  AddRunningChild(child);
+  AddRunningChild(child, background);
   return {static_cast<ChildId>(child), {}};
 }
 
@@ -246,35 +248,60 @@ std::optional<EndedChild> WaitForProcess(uint32_t milliseconds, bool or_key) {
     auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
     if (!forever && left <= 0) return std::nullopt;
     int timeout = forever ? -1 : static_cast<int>(std::min<int64_t>(left, INT32_MAX));
+    // Asked to end: the children are the caller's to stop.
+    if (EndSignal() != 0) return std::nullopt;
     // Without the pipe a child's end is seen at the next look.
-    if (g_child_pipe[0] < 0 && (timeout < 0 || timeout > 50)) timeout = 50;
-    struct pollfd wait[2] = {{g_child_pipe[0], POLLIN, 0}, {or_key ? KeyboardFd() : -1, POLLIN, 0}};
+    if (g_wake_pipe[0] < 0 && (timeout < 0 || timeout > 50)) timeout = 50;
+    struct pollfd wait[2] = {{g_wake_pipe[0], POLLIN, 0}, {or_key ? KeyboardFd() : -1, POLLIN, 0}};
     if (poll(wait, 2, timeout) < 0) continue;  // interrupted: look again
     if ((wait[1].revents & POLLIN) != 0) return std::nullopt;
     if ((wait[1].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) NoteTerminalGone();
-    if ((wait[0].revents & POLLIN) != 0) DrainChildPipe();
+    if ((wait[0].revents & POLLIN) != 0) DrainWakePipe();
   }
 }
 
 bool WaitForKeyPress(uint32_t milliseconds) {
   int fd = KeyboardFd();
   if (fd < 0) return false;
-  struct pollfd wait = {fd, POLLIN, 0};
+  WatchChildren();
+  struct pollfd wait[2] = {{fd, POLLIN, 0}, {g_wake_pipe[0], POLLIN, 0}};
   int timeout = milliseconds == kWaitForever
                     ? -1
                     : static_cast<int>(std::min<uint32_t>(milliseconds, INT32_MAX));
-  int ready;
-  while ((ready = poll(&wait, 1, timeout)) < 0 && errno == EINTR) {
+  for (;;) {
+    if (EndSignal() != 0) return false;
+    int ready = poll(wait, 2, timeout);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return false;
+    if ((wait[0].revents & POLLIN) != 0) return true;
+    if ((wait[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      NoteTerminalGone();  // hung up: no key will come
+      return false;
+    }
+    DrainWakePipe();  // a child ended, or a signal came: looked at above
   }
-  if (ready <= 0) return false;
-  if ((wait.revents & POLLIN) != 0) return true;
-  NoteTerminalGone();  // hung up: no key will come
-  return false;
 }
 
 void StopProcesses() {
   // A background child leads its own group: whatever it started goes too.
   for (const Started& child : g_started) kill(child.background ? -child.pid : child.pid, SIGKILL);
+  while (!g_started.empty()) {
+    pid_t child = g_started.front().pid;
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    Forget(child);
+  }
+}
+
+void WatchChildren() {
+  if (g_wake_pipe[0] >= 0) return;
+  if (pipe2(g_wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;  // waits then look every 50 ms
+  SetWakeFd(g_wake_pipe[1]);
+  struct sigaction action = {};
+  action.sa_handler = NoteChildEnded;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+  sigaction(SIGCHLD, &action, nullptr);
 }
 
 }  // namespace slidemill::posix

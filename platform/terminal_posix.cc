@@ -21,10 +21,14 @@ struct termios g_user_termios;                // the user's own settings, put ba
 struct termios g_raw_termios;                 // what the program reads keys with
 volatile sig_atomic_t g_raw_wanted = 0;       // the program wants raw input now
 volatile sig_atomic_t g_colored[2] = {0, 0};  // a colour is showing on fd 1/2
-volatile sig_atomic_t g_children[kMaxRunningChildren] = {};  // 0: a free slot
-char g_pending_file[4096];                                   // a half-written temporary file
+// 0: a free slot; a negative one is a background child's process group.
+volatile sig_atomic_t g_children[kMaxRunningChildren] = {};
+char g_pending_file[4096];  // a half-written temporary file
 volatile sig_atomic_t g_pending_file_set = 0;
-bool g_tty_gone = false;  // hung up: no key can come any more
+volatile sig_atomic_t g_tty_gone = 0;    // hung up: no key can come any more
+volatile sig_atomic_t g_end_signal = 0;  // the signal that asked the run to end
+volatile sig_atomic_t g_wake_fd = -1;
+sigset_t g_installed;  // the signals whose handlers are the program's
 
 constexpr char kResetColor[] = "\x1b[0m";
 
@@ -50,9 +54,19 @@ void ApplyRawTerminal() {
   if (g_raw_wanted && InForeground()) tcsetattr(g_tty_fd, TCSANOW, &g_raw_termios);
 }
 
-// Ctrl-C, Ctrl-\ and a hung-up terminal do not end the program; the handler
-// does nothing. (Not SIG_IGN: a started child must get the defaults.)
-void IgnoreSignal(int) {}
+// SIGTERM and a hang-up ask the run to end, and so do SIGINT and SIGQUIT
+// when there is no terminal to ask the user on: the handler notes the
+// signal and wakes the waits; the run stops its encoders and ends. With a
+// terminal Ctrl-C is a question, which the encoder's end or the key brings.
+void EndOnSignal(int sig) {
+  int saved_errno = errno;
+  bool can_ask = g_tty_fd >= 0 && !g_tty_gone;
+  if ((sig != SIGINT && sig != SIGQUIT) || !can_ask) {
+    if (g_end_signal == 0) g_end_signal = sig;
+    WakeWaits();
+  }
+  errno = saved_errno;
+}
 
 void Reraise(int sig) {
   signal(sig, SIG_DFL);
@@ -63,14 +77,15 @@ void Reraise(int sig) {
   raise(sig);
 }
 
-// Termination and faults: the encoder goes too, a half-written title file is
-// removed, the user gets the terminal back, and the program dies the way the
-// signal asks.
+// Termination and faults: the encoder goes too, a half-written title file
+// and the encoders' lists of photos are removed, the user gets the terminal
+// back, and the program dies the way the signal asks.
 void TerminateOnSignal(int sig) {
   for (volatile sig_atomic_t& child : g_children) {
-    if (child > 0) kill(static_cast<pid_t>(child), sig == SIGTERM ? SIGTERM : SIGKILL);
+    if (child != 0) kill(static_cast<pid_t>(child), SIGKILL);
   }
   if (g_pending_file_set) unlink(g_pending_file);
+  RemoveTemporaries();
   RestoreUserTerminal();
   Reraise(sig);
 }
@@ -80,7 +95,14 @@ void Install(int sig, void (*handler)(int)) {
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(sig, &action, nullptr);
+  if (sigaction(sig, &action, nullptr) == 0) sigaddset(&g_installed, sig);
+}
+
+// A signal the program was started ignoring (nohup) stays ignored.
+void InstallUnlessIgnored(int sig, void (*handler)(int)) {
+  struct sigaction old;
+  if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) return;
+  Install(sig, handler);
 }
 
 // Stopped (kill -TSTP): the shell gets a normal terminal meanwhile, and the
@@ -100,19 +122,21 @@ void ContinueOnSignal(int) {
   errno = saved_errno;
 }
 
-constexpr int kTerminatingSignals[] = {SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGSEGV,
-                                       SIGBUS,  SIGFPE,  SIGILL,  SIGABRT, SIGXCPU, SIGXFSZ};
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
+constexpr int kTerminatingSignals[] = {SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+constexpr int kFaults[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
 void RestoreAtExit() { RestoreUserTerminal(); }
 
 class TerminalSession : public ConsoleSession {
  public:
   TerminalSession() {
-    Install(SIGINT, IgnoreSignal);
-    Install(SIGQUIT, IgnoreSignal);
-    Install(SIGHUP, IgnoreSignal);
-    for (int sig : kTerminatingSignals) Install(sig, TerminateOnSignal);
-    Install(SIGTSTP, StopOnSignal);
+    sigemptyset(&g_installed);
+    WatchChildren();
+    for (int sig : kEndingSignals) InstallUnlessIgnored(sig, EndOnSignal);
+    for (int sig : kTerminatingSignals) InstallUnlessIgnored(sig, TerminateOnSignal);
+    for (int sig : kFaults) Install(sig, TerminateOnSignal);
+    InstallUnlessIgnored(SIGTSTP, StopOnSignal);
     Install(SIGCONT, ContinueOnSignal);
 
     // The keyboard is the terminal itself, not standard input, which may be
@@ -138,8 +162,9 @@ class TerminalSession : public ConsoleSession {
     g_raw_wanted = 0;
     if (g_tty_fd >= 0) close(g_tty_fd);
     g_tty_fd = -1;
-    for (int sig : {SIGINT, SIGQUIT, SIGHUP, SIGTSTP, SIGCONT}) Install(sig, SIG_DFL);
-    for (int sig : kTerminatingSignals) Install(sig, SIG_DFL);
+    for (int sig = 1; sig < NSIG; ++sig) {
+      if (sigismember(&g_installed, sig) == 1) signal(sig, SIG_DFL);
+    }
   }
 };
 
@@ -162,10 +187,10 @@ void TakeTerminalBack() {
   ApplyRawTerminal();
 }
 
-void AddRunningChild(pid_t child) {
+void AddRunningChild(pid_t child, bool background) {
   for (volatile sig_atomic_t& slot : g_children) {
     if (slot == 0) {
-      slot = child;
+      slot = background ? -child : child;
       return;
     }
   }
@@ -173,8 +198,19 @@ void AddRunningChild(pid_t child) {
 
 void RemoveRunningChild(pid_t child) {
   for (volatile sig_atomic_t& slot : g_children) {
-    if (slot == child) slot = 0;
+    if (slot == child || slot == -child) slot = 0;
   }
+}
+
+int EndSignal() { return g_end_signal; }
+
+void SetWakeFd(int fd) { g_wake_fd = fd; }
+
+void WakeWaits() {
+  if (g_wake_fd < 0) return;
+  char byte = 0;
+  ssize_t ignored = write(g_wake_fd, &byte, 1);  // a full pipe has said it already
+  (void)ignored;
 }
 
 void SetPendingTemporaryFile(const char* path) {
@@ -188,7 +224,7 @@ bool KeyboardAvailable() { return g_tty_fd >= 0 && !g_tty_gone && g_raw_wanted &
 
 int KeyboardFd() { return KeyboardAvailable() ? g_tty_fd : -1; }
 
-void NoteTerminalGone() { g_tty_gone = true; }
+void NoteTerminalGone() { g_tty_gone = 1; }
 
 int ReadTerminalByte() {
   if (!KeyboardAvailable()) return -1;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds Slidemill, makes a small sample photo tree in sample/ and turns each
-# photo directory into a titled video twice: with mencoder (_movie.avi) and
-# with ffmpeg (_movie.mp4), so a phone's portrait and rotated photos show the
-# difference.
+# Builds Slidemill, makes a small sample photo tree in sample/ (photos that
+# carry the capture time a camera writes into EXIF, a phone's portrait and
+# sideways ones among them) and makes a slideshow of each of its folders:
+# with ffmpeg when it is installed (else mencoder), two seconds a photo in
+# the order they were taken, titled with the folder's name and the day its
+# first photo was taken. Then it says where the videos are.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,60 +13,68 @@ scripts/install-deps.sh
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target slidemill
 
-# A few directories of photos with known dates, one without any.
-rm -rf sample
-make_photos() {  # directory, count, extension, date
-  mkdir -p "sample/$1"
-  ffmpeg -loglevel error -f lavfi -i "testsrc=size=320x240:rate=1" \
-    -frames:v "$2" "sample/$1/photo_%03d.$3"
-  touch -d "$4" "sample/$1"/*."$3"
+# photo FILE TAKEN [ORIENTATION [FILTER]]: a 640x480 test picture, its colours
+# turned by the hue filter, with EXIF saying when it was taken ("2019:06:05
+# 10:30:00") and how to turn it (6: a quarter to the right), as a camera
+# writes them.
+photo() {
+  local file=$1 taken=$2 orientation=${3:-1} filter=${4:-null} picture
+  mkdir -p "$(dirname "$file")"
+  picture=$(mktemp)
+  hue=$((hue + 47))
+  ffmpeg -loglevel error -y -f lavfi -i "testsrc2=size=640x480" \
+    -vf "hue=h=$hue,$filter" -frames:v 1 -f mjpeg "$picture"
+  { head -c 2 "$picture"
+    printf "\xff\xe1\x00\x54Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x02"
+    printf "\x01\x12\x00\x03\x00\x00\x00\x01\x00\x0${orientation}\x00\x00"
+    printf "\x87\x69\x00\x04\x00\x00\x00\x01\x00\x00\x00\x26\x00\x00\x00\x00"
+    printf "\x00\x01\x90\x03\x00\x02\x00\x00\x00\x14\x00\x00\x00\x38\x00\x00\x00\x00"
+    printf '%s\0' "$taken"
+    tail -c +3 "$picture"; } >"$file"
+  rm -f "$picture"
 }
-make_photos "2019 Trip to Rome" 4 jpg "2019-06-05 10:30"
-make_photos "2019 Trip to Rome/Day 2" 3 JPG "2019-06-06 18:00"
-make_photos "2020 Garden" 5 jpg "2020-04-12 09:15"
+
+rm -rf sample
+hue=0
+for i in 1 2 3 4; do photo "sample/Rome 2019/IMG_10$i.jpg" "2019:06:05 1$i:30:00"; done
+for i in 1 2 3; do photo "sample/Rome 2019/Day 2/IMG_20$i.JPG" "2019:06:06 0$i:15:00"; done
+for i in 1 2 3 4 5; do photo "sample/Garden/garden $i.jpeg" "2020:04:12 09:0$i:00"; done
 # A phone's photos: a landscape one, a portrait one, and one stored sideways
 # with EXIF orientation 6 ("turn right to view"), as cameras do.
-make_photos "2021 Phone" 1 jpg "2021-08-01 16:00"
-ffmpeg -loglevel error -f lavfi -i "testsrc=size=240x320" -frames:v 1 "sample/2021 Phone/photo_002.jpg"
-ffmpeg -loglevel error -f lavfi -i "testsrc=size=320x240" -vf transpose=2 -frames:v 1 -f mjpeg - |
-  { head -c 2
-    printf '\xff\xe1\x00\x22Exif\x00\x00MM\x00\x2a\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00\x00\x00\x00\x00'
-    cat; } >"sample/2021 Phone/photo_003.jpg"
-touch -d "2021-08-01 16:00" "sample/2021 Phone"/*.jpg
+photo "sample/Phone/PXL_1.jpg" "2021:08:01 16:00:00"
+photo "sample/Phone/PXL_2.jpg" "2021:08:01 16:05:00" 1 "crop=360:480"
+photo "sample/Phone/PXL_3.jpg" "2021:08:01 16:10:00" 6 "transpose=2"
 mkdir -p "sample/Notes"
-echo "no photos here" > "sample/Notes/readme.txt"
-echo "Sample photo tree:"
+echo "no photos here" >"sample/Notes/readme.txt"
+echo "Sample photo tree (the files are dated today; their EXIF says when they were taken):"
 find sample -type f | sort | sed 's/^/  /'
 
+encoder=mencoder
+if command -v ffmpeg >/dev/null; then encoder=ffmpeg; fi
+run=(build/slidemill -dir sample -r -encoder "$encoder" -photo-seconds 2 -photo-order taken
+  -subtitle-text "{Folder}, {DayTaken}.{MonthTaken}.{YearTaken}" -log-path ./sample/slidemill.log)
+[ "$encoder" = ffmpeg ] && run+=(-video-size 1280x720)
+
 echo
-echo "Slidemill's settings for this run:"
-build/slidemill -dir sample -r -subtitle-text "Trip {MonthModified}/{DayModified}/{YearModified}" \
-  -video-frames-per-second 2 -log-path ./sample/slidemill.log -say-settings
+echo "What Slidemill would do (-dry-run): each folder's photos and title:"
+echo "  $(printf "%q " "${run[@]}")-dry-run"
+"${run[@]}" -dry-run | awk '/^Changing to this directory:/ { getline; getline; dir = $0 }
+  /^Photos:/ { photos = $2 }
+  /^Would write this title:/ { getline; getline; print "  " dir ": " photos " photos, \"" $0 "\"" }'
 
 echo
 echo "Running:"
-echo "  build/slidemill -dir sample -r -subtitle-text \"Trip {MonthModified}/{DayModified}/{YearModified}\" -video-frames-per-second 2 -log-path ./sample/slidemill.log"
-build/slidemill -dir sample -r -subtitle-text "Trip {MonthModified}/{DayModified}/{YearModified}" \
-  -video-frames-per-second 2 -log-path ./sample/slidemill.log
+echo "  $(printf "%q " "${run[@]}")"
+"${run[@]}" >sample/slidemill.out 2>&1 || { cat sample/slidemill.out; exit 1; }
+tail -n 2 sample/slidemill.out | sed 's/^/  /'
 
 echo
-echo "Running again with ffmpeg: photos upright and in proportion, as H.264 in MP4:"
-echo "  build/slidemill -dir sample -r -encoder ffmpeg -video-size 1280x720 -subtitle-text \"Trip {MonthModified}/{DayModified}/{YearModified}\" -video-frames-per-second 2 -log-path ./sample/slidemill.log"
-build/slidemill -dir sample -r -encoder ffmpeg -video-size 1280x720 \
-  -subtitle-text "Trip {MonthModified}/{DayModified}/{YearModified}" \
-  -video-frames-per-second 2 -log-path ./sample/slidemill.log
-
-echo
-echo "Videos made:"
+echo "Videos made, $encoder, two seconds a photo:"
 find sample -name '_movie.*' | sort | while read -r video; do
-  info=$(ffprobe -v error -count_frames -select_streams v:0 \
-    -show_entries stream=codec_name,width,height,nb_read_frames -of csv=p=0 "$video")
+  seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$video")
   title=$(sed -n 3p "$(dirname "$video")/_title.srt" | tr -d '\r')
-  echo "  $video: $info (codec,width,height,frames), title \"$title\""
+  echo "  $root/$video: ${seconds%.*} s, titled \"$title\""
 done
 echo
-echo "Compare sample/2021 Phone/_movie.avi (mencoder: the portrait photo stretched, the"
-echo "rotated one sideways) with sample/2021 Phone/_movie.mp4 (ffmpeg: both upright)."
-echo
-echo "Log (sample/slidemill.log):"
-sed 's/^/  /' sample/slidemill.log
+echo "Watch one with any player, for instance: ffplay \"sample/Phone/_movie.mp4\"."
+echo "The log is sample/slidemill.log."

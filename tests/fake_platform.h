@@ -5,6 +5,7 @@
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
 #include <deque>
+#include <fstream>
 
 #include "platform/platform.h"
 
@@ -33,6 +34,10 @@ class FakePlatform : public PlatformWrapper {
   std::vector<Run> runs;
   std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;
+  bool temporary_files_fail = false;
+  // What a started encoder writes to its video (the argument after "-o"),
+  // following links as an encoder does; "" for nothing.
+  std::string video;
 
   void Write(ConsoleStream stream, std::string_view text) override {
     (stream == ConsoleStream::kOutput ? out : err) += text;
@@ -62,6 +67,9 @@ class FakePlatform : public PlatformWrapper {
     bool started = ended.kind != ChildOutcome::Kind::kNoDirectory &&
                    ended.kind != ChildOutcome::Kind::kCannotStart;
     if (started) running_.push_back({runs.size(), ended, ""});
+    for (std::size_t i = 0; started && !video.empty() && i + 1 < arguments.size(); ++i) {
+      if (arguments[i].text == "-o") std::ofstream(dir + "/" + arguments[i + 1].text) << video;
+    }
     return {started ? runs.size() : 0, started ? ChildOutcome{} : ended};
   }
   // A pending key wakes a wait that asks for keys before any child ends.
@@ -72,8 +80,13 @@ class FakePlatform : public PlatformWrapper {
     running_.pop_front();
     return ended;
   }
+  bool WriteTemporaryFile(std::string_view bytes, std::string* path, std::string* error) override {
+    if (!temporary_files_fail) return target().WriteTemporaryFile(bytes, path, error);
+    *error = "Disk full";
+    return false;
+  }
   bool WaitForKey(uint32_t) override { return HasKeyboard(); }
-  void StopChildren() override {}
+  void StopChildren() override { running_.clear(); }
   bool ShowTitle(std::string_view) override { return false; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 

@@ -59,8 +59,8 @@ recipe() {
 photo_dirs=("$lib/day one" "$lib/day one/it's \"quoted\"" "$lib/\$HOME; touch \"$s/ran\"; x"
   "$lib/Москва – café 日本" "$lib/b")
 mkdir -p "${photo_dirs[@]}" "$lib/no photos"
-for d in "${photo_dirs[@]}"; do printf jpeg >"$d/p1.jpg"; printf jpeg >"$d/P2.JPG"; done
-printf jpeg >"$lib/no photos/notes.txt"
+for d in "${photo_dirs[@]}"; do printf '\377\330\377' >"$d/p1.jpg"; printf '\377\330\377' >"$d/P2.JPG"; done
+printf '\377\330\377' >"$lib/no photos/notes.txt"
 recipe || fail "the recipe ended with status $?: $(cat "$s/parallel.txt")"
 want=$(printf '%s\n' "${photo_dirs[@]}" | sort)
 [ "$(find "$lib" -name '_movie*' -size +0 | sort)" = "$(printf '%s/_movie.avi\n' "${photo_dirs[@]}" | sort)" ] ||

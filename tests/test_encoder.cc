@@ -1,14 +1,17 @@
 // A stand-in for the encoder, used only by tests. It records where it was
 // started and with what, makes the video file it was asked for, and exits
-// with a chosen code. Given a list of photos (as ffmpeg is), it records the
-// list before the arguments. Its settings are NAME=value lines of a file "stand-in"
-// in the directory it runs in, else SLIDEMILL_TEST_ENCODER_<NAME> variables:
+// with a chosen code. It records the list of photos it is given (mencoder's
+// "mf://@" one, ffmpeg's "-i") before the arguments. Its settings are NAME=value lines of a file
+// "stand-in" in the directory it runs in, else SLIDEMILL_TEST_ENCODER_<NAME> variables:
 //   LOG    file to append the record to
 //   SLEEP  milliseconds to take first
 //   REMOVE a directory to remove while it runs
-//   VIDEO  "empty": an empty video
-//   OUTPUT bytes of output to print
+//   VIDEO  "cut": a video that stops short
+//   FRAMES frames its video holds (default: one a photo of its list)
+//   OUTPUT bytes of output to print, while the video is open
+//   INPUT  "1": record what its standard input holds
 //   EXIT   exit code (default 0)
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/test_support.h"
 
 namespace {
 
@@ -42,21 +46,40 @@ int main(int argc, char** argv) {
   platform.Sleep(Number("SLEEP"));
   std::error_code ignored;
   std::filesystem::remove_all(Env("REMOVE"), ignored);  // nothing when unset
+  int photos = 0;
   std::string record = "dir=" + platform.CurrentDirectory() + "\n";
-  for (std::size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] != "-i" || !args[i + 1].starts_with("file:")) continue;
-    std::ifstream list(args[i + 1].substr(5), std::ios::binary);
-    record += std::string(std::istreambuf_iterator<char>(list), std::istreambuf_iterator<char>());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string list = args[i].starts_with("mf://@") ? args[i].substr(6)
+                       : i > 0 && args[i - 1] == "-i" && args[i].starts_with("file:")
+                           ? args[i].substr(5)
+                           : "";
+    if (list.empty()) continue;
+    const bool names_only = args[i].starts_with("mf://@");
+    std::ifstream in(list, std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+      // mencoder's list is a name a line; ffmpeg's names each after "file".
+      if (!line.empty() && (names_only || line.starts_with("file "))) ++photos;
+      record += line + "\n";
+    }
   }
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
+  if (Env("INPUT") == "1") {
+    record += "input=" + std::string(std::istreambuf_iterator<char>(std::cin), {}) + "\n";
+  }
   std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";
-  const std::string video = Env("VIDEO") == "empty" ? "" : "video";
+  // mencoder's video follows -o; ffmpeg's is its last argument.
+  std::string path;
   for (std::size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == "-o") std::ofstream(args[i + 1]) << video;
-  // ffmpeg's video is its last argument.
-  if (!args.empty() && args.back().starts_with("file:"))
-    std::ofstream(args.back().substr(5)) << video;
+    if (args[i] == "-o") path = args[i + 1];
+  if (!args.empty() && args.back().starts_with("file:")) path = args.back().substr(5);
+  std::string video =
+      test::TestVideo(path, Env("FRAMES").empty() ? std::max(photos, 1) : Number("FRAMES"));
+  if (Env("VIDEO") == "cut") video.resize(video.size() / 2);
+  // Open while it talks, as a real encoder keeps its video.
+  std::ofstream file;
+  if (!path.empty()) file.open(path, std::ios::binary);
   for (int left = Number("OUTPUT"); left > 0; left -= 80) std::cout << std::string(79, '#') << '\n';
   std::cout.flush();
+  file << video;
   return Number("EXIT");
 }

@@ -52,7 +52,7 @@ fs::path ScratchDir::MakeDir(const std::string& relative) const {
 
 void ScratchDir::MakeTree(std::initializer_list<std::string> entries) const {
   for (const std::string& entry : entries)
-    entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "jpeg");
+    entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "\xff\xd8\xff");
 }
 
 void SetModified(const fs::path& path, const std::string& date, int hour) {
@@ -61,6 +61,38 @@ void SetModified(const fs::path& path, const std::string& date, int hour) {
   using namespace std::chrono;
   fs::last_write_time(path,
                       file_clock::from_sys(sys_seconds(sys_days{year{y} / m / d} + hours{hour})));
+}
+
+// Four bytes of `n`.
+static std::string Word(std::size_t n, bool big_endian) {
+  std::string bytes;
+  for (int i = 0; i < 4; ++i) bytes += char(n >> (big_endian ? 24 - 8 * i : 8 * i));
+  return bytes;
+}
+
+std::string RiffChunk(std::string_view type, const std::string& body) {
+  return std::string(type) + Word(body.size(), false) + body;
+}
+
+std::string IsoBox(std::string_view type, const std::string& body) {
+  return Word(body.size() + 8, true) + std::string(type) + body;
+}
+
+std::string TestVideo(std::string_view name, int frames) {
+  const std::string zeros(64, '\0'), count = Word(std::size_t(frames), !name.ends_with(".avi"));
+  if (name.ends_with(".avi")) {
+    std::string header = RiffChunk("avih", zeros.substr(0, 16) + count + zeros.substr(0, 36));
+    return RiffChunk("RIFF", "AVI " + RiffChunk("LIST", "hdrl" + header) +
+                                 RiffChunk("LIST", "movi") +
+                                 RiffChunk("idx1", std::string(16 * std::size_t(frames), '\0')));
+  }
+  if (name.ends_with(".mp4") || name.ends_with(".mov")) {
+    std::string handler = IsoBox("hdlr", zeros.substr(0, 8) + "vide" + zeros.substr(0, 13));
+    std::string table = IsoBox("minf", IsoBox("stbl", IsoBox("stsz", zeros.substr(0, 8) + count)));
+    return IsoBox("ftyp", "isom" + zeros.substr(0, 4)) +
+           IsoBox("moov", IsoBox("trak", IsoBox("mdia", handler + table))) + IsoBox("mdat", "");
+  }
+  return "video";
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -25,8 +25,8 @@ class ScratchDir {
   // Creates a file (and its parent directories) holding `bytes`.
   std::filesystem::path WriteFile(const std::string& relative, std::string_view bytes = "") const;
   std::filesystem::path MakeDir(const std::string& relative) const;
-  // Makes each entry: a directory when it ends in '/', else a file holding
-  // "jpeg" (enough for the stand-in encoder).
+  // Makes each entry: a directory when it ends in '/', else a file that
+  // starts as a JPEG does (enough for the stand-in encoder).
   void MakeTree(std::initializer_list<std::string> entries) const;
 
  private:
@@ -34,6 +34,16 @@ class ScratchDir {
 };
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// A RIFF chunk around `body` (little-endian size of the body), and an ISO
+// box (big-endian size, header counted).
+std::string RiffChunk(std::string_view type, const std::string& body);
+std::string IsoBox(std::string_view type, const std::string& body);
+
+// The smallest video the program takes for whole, holding `frames` frames
+// by its headers: an AVI for a name ending in .avi, an MP4 for .mp4 and
+// .mov, a few bytes for any other name.
+std::string TestVideo(std::string_view name, int frames = 1);
 
 // Sets a file's last-write time to `hour`:00 UTC of `date` ("YYYY-MM-DD").
 void SetModified(const std::filesystem::path& path, const std::string& date, int hour = 12);
