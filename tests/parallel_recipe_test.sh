@@ -12,7 +12,7 @@ export SLIDEMILL_TEST_ENCODER_LOG="$s/records.txt"
 mkdir -m 700 "$k"
 for key in host login; do ssh-keygen -q -t ed25519 -N '' -f "$k/$key" </dev/null; done
 echo "slidemill-test $(cat "$k/host.pub")" >"$k/known_hosts"
-printf '%s\n' "ListenAddress 127.0.0.1" "HostKey $k/host" "PidFile none" "AuthorizedKeysFile $k/login.pub" \
+printf '%s\n' "ListenAddress 127.0.0.1" "HostKey $k/host" "AuthorizedKeysFile $k/login.pub" \
   "UsePAM no" "StrictModes no" "PasswordAuthentication no" >"$k/sshd_config"
 printf '%s\n' "Host machine2 machine3" "HostName 127.0.0.1" "IdentityFile $k/login" "IdentitiesOnly yes" \
   "HostKeyAlias slidemill-test" "UserKnownHostsFile $k/known_hosts" "BatchMode yes" >"$k/config"
