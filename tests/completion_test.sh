@@ -22,7 +22,6 @@ while IFS='|' read -r want words; do
 done <<END
 -encoder |-enc
 mencoder |-encoder m
-natural |-photo-order nat
 $s/photos |-dir $s/p
 $s/photo.log $s/photos |-log-path $s/p
 |-video-filename $s/p
