@@ -30,7 +30,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         SplitCase{"EmptyPairIsATailWithoutArguments", "slidemill.exe \"\"", false, {}},
         SplitCase{"QuotedNameEndsAtItsQuote", "\"C:\\Program Files\\s.exe\"-r", false, {"-r"}},
-        SplitCase{"EmptyPairVanishes", "x.exe -dir \"\" -r", false, {"-dir", "-r"}},
         SplitCase{"ClosingQuoteEndsAnArgument", "x.exe \"a b\"c", false, {"a b", "c"}},
         SplitCase{
             "UnclosedQuoteRunsToTheEnd", "x.exe \"unclosed  quote", false, {"unclosed  quote"}},
@@ -79,14 +78,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"OnlyTheseHabits", {"--usage"}, &RawOptions::Usage, "", "--usage"},
         ParseCase{"HabitAsAValue", {"-dir", "-h"}, &RawOptions::Dir, "-h"}),
     [](const testing::TestParamInfo<ParseCase>& param) { return param.param.name; });
-
-TEST(EncoderPathParseTest, KeptByEncoder) {
-  RawOptions raw;
-  JobError error;
-  ParseCommandLine({"-ffmpeg-path", "/x/ff", "-mencoder-path", "/x/me"}, raw, error);
-  EXPECT_EQ(raw.EncoderPaths["ffmpeg"], "/x/ff");
-  EXPECT_EQ(raw.EncoderPaths["mencoder"], "/x/me");
-}
 
 }  // namespace
 }  // namespace slidemill
