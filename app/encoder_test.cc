@@ -12,28 +12,14 @@
 namespace slidemill {
 namespace {
 
-struct ExitCase {
-  std::string name;
-  const Encoder* encoder;
-  uint32_t code;
-  ExitMeaning meaning;
-};
-
-class ExitCodeTest : public testing::TestWithParam<ExitCase> {};
-
-// What each encoder means by its exit codes: mencoder answers 2 to Ctrl-C,
-// ffmpeg 255, and for ffmpeg 2 is an ordinary error.
-TEST_P(ExitCodeTest, Means) {
-  EXPECT_EQ(GetParam().encoder->MeaningOf(GetParam().code), GetParam().meaning);
+// What each encoder means by the codes that differ: mencoder answers 2 to
+// Ctrl-C, ffmpeg 255, and for ffmpeg 2 is an ordinary error.
+TEST(ExitCodeTest, EachEncodersCtrlC) {
+  EXPECT_EQ(Mencoder().MeaningOf(2), ExitMeaning::kInterrupted);
+  EXPECT_EQ(Mencoder().MeaningOf(255), ExitMeaning::kFailed);
+  EXPECT_EQ(Ffmpeg().MeaningOf(255), ExitMeaning::kInterrupted);
+  EXPECT_EQ(Ffmpeg().MeaningOf(2), ExitMeaning::kFailed);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Encoders, ExitCodeTest,
-    testing::Values(ExitCase{"MencoderTwoIsCtrlC", &Mencoder(), 2, ExitMeaning::kInterrupted},
-                    ExitCase{"Mencoder255Failed", &Mencoder(), 255, ExitMeaning::kFailed},
-                    ExitCase{"Ffmpeg255IsCtrlC", &Ffmpeg(), 255, ExitMeaning::kInterrupted},
-                    ExitCase{"FfmpegTwoFailed", &Ffmpeg(), 2, ExitMeaning::kFailed}),
-    [](const testing::TestParamInfo<ExitCase>& param) { return param.param.name; });
 
 std::vector<std::string> Texts(const std::vector<CommandArgument>& arguments) {
   std::vector<std::string> texts;
@@ -128,29 +114,16 @@ TEST(FfmpegTest, CodecOfTheUsersOwn) {
   EXPECT_EQ(texts("libx264 -pix_fmt yuv422p").end()[-2], "yuv422p");
 }
 
-struct HalvingCase {
-  std::string name;
-  std::optional<PixelSize> photo;
-  int halvings;
-};
-
-class DecodeHalvingsTest : public testing::TestWithParam<HalvingCase> {};
-
 // How far a photo may be shrunk while decoding it for a 1920x1080 frame.
-TEST_P(DecodeHalvingsTest, ForFullHd) {
-  EXPECT_EQ(DecodeHalvings(GetParam().photo, 1920, 1080), GetParam().halvings);
+TEST(DecodeHalvingsTest, ForFullHd) {
+  // Drawn 810 pixels wide: a quarter, 756, would be too few.
+  EXPECT_EQ(DecodeHalvings(PixelSize{3024, 4032}, 1920, 1080), 1);
+  EXPECT_EQ(DecodeHalvings(PixelSize{8000, 6000}, 1920, 1080), 2);
+  // A quarter would do for it upright; turned by its orientation it is
+  // drawn 1920 wide.
+  EXPECT_EQ(DecodeHalvings(PixelSize{1000, 4400}, 1920, 1080), 1);
+  EXPECT_EQ(DecodeHalvings(PixelSize{1920, 1080}, 1920, 1080), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Photos, DecodeHalvingsTest,
-    testing::Values(  // Drawn 810 pixels wide: a quarter, 756, would be too few.
-        HalvingCase{"Portrait3024x4032", PixelSize{3024, 4032}, 1},
-        HalvingCase{"Camera8000x6000", PixelSize{8000, 6000}, 2},
-        // A quarter would do for it upright; turned by its
-        // orientation it is drawn 1920 wide.
-        HalvingCase{"Tall1000x4400", PixelSize{1000, 4400}, 1},
-        HalvingCase{"FullHd", PixelSize{1920, 1080}, 0}),
-    [](const testing::TestParamInfo<HalvingCase>& param) { return param.param.name; });
 
 // A font whose only table is a name table holding `name` as its full name
 // for Windows in US English.

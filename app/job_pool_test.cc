@@ -21,9 +21,7 @@ class PoolTest : public testing::Test {
  protected:
   PoolTest() {
     scratch_.MakeTree({"trip/a.jpg"});
-    settings_.SleepTime = 5, settings_.SRTFilename = "_title.srt";
-    settings_.VideoFilename = "_movie.avi", settings_.VideoCodec = "mjpeg";
-    settings_.VideoFramesPerSecond = 25, settings_.Encoder = "mencoder";
+    settings_.SleepTime = 5, settings_.VideoFilename = "_movie.avi";
     output_.set_log_path((scratch_.path() / "run.log").string());
   }
 

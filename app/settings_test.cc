@@ -78,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "The order specified by '-photo-order' must be name, natural or taken."},
         ValueCase{"SecondsZero", "-photo-seconds", "0.000", kSeconds},
         ValueCase{"SecondsFourDecimals", "-photo-seconds", "1.0001", kSeconds},
-        ValueCase{"SecondsOneFrame", "-photo-seconds", "0.04", ""},
-        ValueCase{"SecondsWithoutAWholePart", "-photo-seconds", ".04", ""},
+        ValueCase{"SecondsOneFrameWithoutAWholePart", "-photo-seconds", ".04", ""},
         ValueCase{"SecondsUnderAFrame", "-photo-seconds", "0.039",
                   "'-photo-seconds' must show each photo for one frame or more: 0.04 or more at "
                   "25 frames per second."}),

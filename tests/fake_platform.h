@@ -21,8 +21,8 @@ class FakePlatform : public PlatformWrapper {
   // Keys the user "types"; once they run out no more can come.
   std::deque<std::string> keys;
   // Children started, as shown, and what becomes of each in turn (exited
-  // with 0 when none is scripted). They end in the order started, each only
-  // once a wait is willing to take time.
+  // with 0 when none is scripted; kNoDirectory is one never started). They
+  // end in the order started, each only once a wait is willing to take time.
   std::vector<std::string> runs;
   std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;
@@ -36,7 +36,6 @@ class FakePlatform : public PlatformWrapper {
   }
   std::string_view LineEnd() override { return "\r\n"; }
   void SetTextColor(TextColor) override {}
-  std::unique_ptr<ConsoleSession> StartConsole() override { return {}; }
   std::string FontsFolder() override { return fonts_folder; }
   bool HasKeyboard() override { return !keys.empty(); }
   std::string ReadKey() override {
@@ -49,8 +48,7 @@ class FakePlatform : public PlatformWrapper {
     runs.push_back(ShownCommandLine(arguments));
     ChildOutcome ended = outcomes.empty() ? ChildOutcome{} : outcomes.front();
     if (!outcomes.empty()) outcomes.pop_front();
-    bool started = ended.kind != ChildOutcome::Kind::kNoDirectory &&
-                   ended.kind != ChildOutcome::Kind::kCannotStart;
+    bool started = ended.kind != ChildOutcome::Kind::kNoDirectory;
     if (started) running_.push_back({runs.size(), ended, ""});
     for (std::size_t i = 0; started && !video.empty() && i + 1 < arguments.size(); ++i) {
       if (arguments[i].text == "-o") std::ofstream(dir + "/" + arguments[i + 1].text) << video;
@@ -70,9 +68,7 @@ class FakePlatform : public PlatformWrapper {
     *error = "Disk full";
     return false;
   }
-  bool WaitForKey(uint32_t) override { return HasKeyboard(); }
   void StopChildren() override { running_.clear(); }
-  bool ShowTitle(std::string_view) override { return false; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 
  private:
