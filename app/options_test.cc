@@ -36,8 +36,7 @@ TEST(OptionDocsTest, ManualPageHasEveryOption) {
   }
 }
 
-// The frame is only shown for the encoder that uses it; each encoder's
-// path under its own option.
+// The frame is only shown for the encoder that uses it.
 TEST(SettingsReportTest, FrameOnlyForFfmpeg) {
   Settings s;
   s.Encoder = "mencoder";
@@ -49,9 +48,7 @@ TEST(SettingsReportTest, FrameOnlyForFfmpeg) {
   };
   EXPECT_EQ(report().find("-video-size"), std::string::npos);
   s.Encoder = "ffmpeg", s.VideoWidth = 640, s.VideoHeight = 480;
-  s.EncoderPaths["ffmpeg"] = "/x/ff";
   EXPECT_TRUE(report().ends_with("\r\n-video-size: \"640x480\"\r\n"));
-  EXPECT_NE(report().find("\r\n-ffmpeg-path: \"/x/ff\"\r\n"), std::string::npos);
 }
 
 }  // namespace
