@@ -85,6 +85,7 @@ TEST_P(EncoderEndTest, IsJudged) {
   EXPECT_EQ(failed_, 1);
 }
 
+const std::string kExited = "Mencoder exited with an error code: ";
 const std::string kNoVideo = "The encoder reported success but made no video.";
 const std::string kAborted = "Aborted by user.";
 const std::string kQuestion = "Would you like to exit now? [y/N]: ";
@@ -96,11 +97,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         EndCase{"NoVideo", {}, kNoVideo, kNoVideo},
         // Windows' codes are unsigned.
-        EndCase{"ErrorCode",
-                {Kind::kExited, 4294967295u, ""},
-                "Mencoder exited with an error code: 4294967295"},
-        EndCase{
-            "KilledBySignal", {Kind::kKilled, 11, ""}, "Mencoder exited with an error code: 139"},
+        EndCase{"ErrorCode", {Kind::kExited, 4294967295u, ""}, kExited + "4294967295"},
+        EndCase{"KilledBySignal", {Kind::kKilled, 11, ""}, kExited + "139"},
         // Only Y or y means yes; Ctrl-C at the question is a key like any other.
         EndCase{"CtrlCThenGoOn", {Kind::kCtrlC, 0, ""}, kAborted, kQuestion, "\x03"},
         EndCase{"CtrlBreakThenExit",
@@ -157,10 +155,6 @@ TEST_F(PoolTest, PhotoListThatCannotBeWritten) {
   EXPECT_EQ(Log(), "    The list of photos for the encoder cannot be written: Disk full.\r\n");
   EXPECT_EQ(failed_, 1);
 }
-
-// A single encoder is not held back; several share the processors (shown
-// by the whole program's runs).
-TEST(EncoderThreadsTest, OneEncoderMayUseEveryProcessor) { EXPECT_EQ(EncoderThreads(1), 0u); }
 
 }  // namespace
 }  // namespace slidemill

@@ -5,9 +5,6 @@
 #include <fstream>
 #include <regex>
 
-#include "app/reports.h"
-#include "tests/fake_platform.h"
-
 namespace slidemill {
 namespace {
 
@@ -34,21 +31,6 @@ TEST(OptionDocsTest, ManualPageHasEveryOption) {
     EXPECT_TRUE(std::regex_search(page, std::regex(R"(\.TP\n\.B[IR]? )" + name + "[ \n]")))
         << option.name;
   }
-}
-
-// The frame is only shown for the encoder that uses it.
-TEST(SettingsReportTest, FrameOnlyForFfmpeg) {
-  Settings s;
-  s.Encoder = "mencoder";
-  auto report = [&s] {
-    test::FakePlatform platform;
-    Output output(platform);
-    PrintSettings(s, output);
-    return platform.out;
-  };
-  EXPECT_EQ(report().find("-video-size"), std::string::npos);
-  s.Encoder = "ffmpeg", s.VideoWidth = 640, s.VideoHeight = 480;
-  EXPECT_TRUE(report().ends_with("\r\n-video-size: \"640x480\"\r\n"));
 }
 
 }  // namespace
