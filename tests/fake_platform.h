@@ -1,6 +1,6 @@
 // A platform for in-process tests: the console, key presses, started
-// children and pauses are recorded or scripted, the clock and the Fonts
-// folder are fixed; files and directories are the real system's.
+// children and pauses are recorded or scripted, the Fonts folder is given;
+// files, directories and the clock are the real system's.
 #ifndef SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
@@ -15,23 +15,15 @@ class FakePlatform : public PlatformWrapper {
  public:
   FakePlatform() : PlatformWrapper(SystemPlatform()) {}
 
-  // Standard output and standard error as written, colours left out; and
-  // both streams in order, with each colour change shown as "<n>" and each
-  // error-stream piece as "[E:...]".
-  std::string out, err, transcript;
-  // A current directory of "" is the real one.
-  std::string line_end = "\r\n", fonts_folder, current_directory;
-  LocalDateTime now{2026, 12, 5, 21, 7, 43};
+  // Standard output and standard error as written, colours left out.
+  std::string out, err;
+  std::string fonts_folder;
   // Keys the user "types"; once they run out no more can come.
   std::deque<std::string> keys;
-  bool has_keyboard = true;
-  // Children started, as shown and where, and what becomes of each in turn
-  // (exited with 0 when none is scripted). They end in the order started,
-  // each only once a wait is willing to take time.
-  struct Run {
-    std::string command_line, dir;
-  };
-  std::vector<Run> runs;
+  // Children started, as shown, and what becomes of each in turn (exited
+  // with 0 when none is scripted; kNoDirectory is one never started). They
+  // end in the order started, each only once a wait is willing to take time.
+  std::vector<std::string> runs;
   std::deque<ChildOutcome> outcomes;
   std::vector<uint32_t> sleeps;
   bool temporary_files_fail = false;
@@ -41,19 +33,11 @@ class FakePlatform : public PlatformWrapper {
 
   void Write(ConsoleStream stream, std::string_view text) override {
     (stream == ConsoleStream::kOutput ? out : err) += text;
-    transcript += stream == ConsoleStream::kOutput ? text : "[E:" + std::string(text) + "]";
   }
-  std::string_view LineEnd() override { return line_end; }
-  void SetTextColor(TextColor color) override {
-    transcript += "<" + std::to_string(static_cast<int>(color)) + ">";
-  }
-  std::unique_ptr<ConsoleSession> StartConsole() override { return {}; }
+  std::string_view LineEnd() override { return "\r\n"; }
+  void SetTextColor(TextColor) override {}
   std::string FontsFolder() override { return fonts_folder; }
-  std::string CurrentDirectory() override {
-    return current_directory.empty() ? target().CurrentDirectory() : current_directory;
-  }
-  LocalDateTime LocalNow() override { return now; }
-  bool HasKeyboard() override { return has_keyboard && !keys.empty(); }
+  bool HasKeyboard() override { return !keys.empty(); }
   std::string ReadKey() override {
     std::string key = keys.empty() ? "" : keys.front();
     if (!keys.empty()) keys.pop_front();
@@ -61,11 +45,10 @@ class FakePlatform : public PlatformWrapper {
   }
   ChildStart StartChild(const std::vector<CommandArgument>& arguments, const std::string& dir,
                         bool) override {
-    runs.push_back({ShownCommandLine(arguments), dir});
+    runs.push_back(ShownCommandLine(arguments));
     ChildOutcome ended = outcomes.empty() ? ChildOutcome{} : outcomes.front();
     if (!outcomes.empty()) outcomes.pop_front();
-    bool started = ended.kind != ChildOutcome::Kind::kNoDirectory &&
-                   ended.kind != ChildOutcome::Kind::kCannotStart;
+    bool started = ended.kind != ChildOutcome::Kind::kNoDirectory;
     if (started) running_.push_back({runs.size(), ended, ""});
     for (std::size_t i = 0; started && !video.empty() && i + 1 < arguments.size(); ++i) {
       if (arguments[i].text == "-o") std::ofstream(dir + "/" + arguments[i + 1].text) << video;
@@ -85,9 +68,7 @@ class FakePlatform : public PlatformWrapper {
     *error = "Disk full";
     return false;
   }
-  bool WaitForKey(uint32_t) override { return HasKeyboard(); }
   void StopChildren() override { running_.clear(); }
-  bool ShowTitle(std::string_view) override { return false; }
   void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
 
  private:
