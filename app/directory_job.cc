@@ -258,10 +258,13 @@ bool DirectoryJob::WriteEncoderFiles(EncodeRequest& request) {
     Fail("The list of photos for the encoder cannot be written: " + cause + ".");
     return false;
   };
+  const bool dir_breaks = context_.encoder.lists_whole_paths() &&
+                          request.dir.find_first_of("\r\n") != std::string::npos;
   for (std::string& photo : request.photos) {
-    // A line break would split the list's line: such a photo is reached
-    // through a link of a plain name.
-    if (photo.find_first_of("\r\n") == std::string::npos) continue;
+    // A line break would split the list's line: such a photo, or one named
+    // by a whole path that holds one, is reached through a link of a plain
+    // name.
+    if (!dir_breaks && photo.find_first_of("\r\n") == std::string::npos) continue;
     std::string link;
     if (!platform_.LinkTemporaryFile(JoinPath(request.dir, photo), &link, &cause)) return cannot();
     encoder_files_.push_back(photo = link);
@@ -283,7 +286,18 @@ DirectoryJob::Prepared DirectoryJob::Prepare(cFile& file) {
   Block("Changing to this directory:", TextColor::kNormal, {dir_});
   log_.Add(dir_, true);
   switch (Find()) {
-    case Found::kNoPhotos: Fail(kNoJpg); return Prepared::kNothingToDo;
+    case Found::kNoPhotos: {
+      // One that can no longer be read (its permissions taken away since
+      // the walk listed it) fails; it is not a directory without photos.
+      std::vector<FileEntry> entries;
+      std::string cause;
+      if (platform_.ListDirectory(dir_, &entries, &cause) == ListResult::kFailed) {
+        Fail("Passed over, it cannot be read (" + cause + "): " + dir_);
+        return settings_.DryRun ? Prepared::kNothingToDo : Prepared::kFailed;
+      }
+      Fail(kNoJpg);
+      return Prepared::kNothingToDo;
+    }
     case Found::kSkipped:
       output_.ConsoleLine(TextColor::kSupport, kSkipped);
       log_.Add(kSkipped);

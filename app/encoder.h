@@ -58,6 +58,8 @@ class Encoder {
 
   // What the photo list holds; the encoder is handed exactly these photos.
   virtual std::string PhotoList(const EncodeRequest& request) const = 0;
+  // Whether the list names each photo by its whole path, directory and all.
+  virtual bool lists_whole_paths() const { return false; }
   // The command for one directory.
   virtual EncodePlan Plan(const Settings& settings, const EncodeRequest& request) const = 0;
   virtual ExitMeaning MeaningOf(uint32_t exit_code) const = 0;

@@ -156,6 +156,7 @@ class FfmpegEncoder : public Encoder {
 
   // The photos reach ffmpeg by their absolute paths: it reads list entries
   // relative to the list, not to where it runs.
+  bool lists_whole_paths() const override { return true; }
   std::string PhotoList(const EncodeRequest& request) const override {
     std::vector<std::string> photos;
     for (const std::string& photo : request.photos)
@@ -231,7 +232,9 @@ std::string ConcatList(const std::vector<std::string>& photos) {
   for (const std::string& photo : photos) {
     std::string quoted;
     for (char c : photo) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    list += "file 'file:" + quoted + "'\n";
+    // Read as one file, never as a numbered sequence or a wildcard ("%04d",
+    // "*").
+    list += "file 'file:" + quoted + "'\noption pattern_type none\n";
   }
   return list;
 }

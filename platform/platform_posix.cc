@@ -333,10 +333,11 @@ class PosixPlatform : public Platform {
   std::optional<EndRequest> EndRequested() override {
     int sig = EndSignal();
     if (sig == 0) return std::nullopt;
-    const char* name = sig == SIGTERM  ? "SIGTERM"
-                       : sig == SIGHUP ? "SIGHUP"
-                       : sig == SIGINT ? "SIGINT"
-                                       : "SIGQUIT";
+    const char* name = sig == SIGTERM   ? "SIGTERM"
+                       : sig == SIGHUP  ? "SIGHUP"
+                       : sig == SIGINT  ? "SIGINT"
+                       : sig == SIGPIPE ? "SIGPIPE"
+                                        : "SIGQUIT";
     return EndRequest{name, 128 + sig};
   }
 

@@ -54,8 +54,9 @@ void ApplyRawTerminal() {
   if (g_raw_wanted && InForeground()) tcsetattr(g_tty_fd, TCSANOW, &g_raw_termios);
 }
 
-// SIGTERM and a hang-up ask the run to end, and so do SIGINT and SIGQUIT
-// when there is no terminal to ask the user on: the handler notes the
+// SIGTERM, a hang-up and a reader of the output gone (SIGPIPE) ask the run
+// to end, and so do SIGINT and SIGQUIT when there is no terminal to ask the
+// user on: the handler notes the
 // signal and wakes the waits; the run stops its encoders and ends. With a
 // terminal Ctrl-C is a question, which the encoder's end or the key brings.
 void EndOnSignal(int sig) {
@@ -122,8 +123,8 @@ void ContinueOnSignal(int) {
   errno = saved_errno;
 }
 
-constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT};
-constexpr int kTerminatingSignals[] = {SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGPIPE};
+constexpr int kTerminatingSignals[] = {SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ};
 constexpr int kFaults[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 
 void RestoreAtExit() { RestoreUserTerminal(); }
