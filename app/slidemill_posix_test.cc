@@ -564,13 +564,10 @@ TEST_F(WholeRunTest, FilesThatAreNoPhotosArePassedOver) {
   Photo("a/p1.JPEG");
   Write("a/empty.jpg", "");
   Write("a/text.jpg", "text");
-  ChangeMode(Write("a/locked.jpg", "\xff\xd8\xff"), 0);
   fs::create_symlink("gone.jpg", root_ / "a/dangling.jpg");
   ASSERT_EQ(mkfifo((root_ / "a/fifo.jpg").c_str(), 0666), 0);
-  ChangeMode(root_ / "a", 0777);
   Write("b/empty.jpg", "");
-  fs::permissions(scratch_.WriteFile("run.log"), fs::perms::all);
-  Result run = Slidemill({"-log-path", log_}, kAsNobody);
+  Result run = Slidemill({"-log-path", log_});
   EXPECT_EQ(run.status, 6);
   EXPECT_TRUE(
       Contains(test::ReadFile(records_), "dir=" + root_.native() + "/a\np1.JPEG\np2.jpg\narg="));
@@ -579,7 +576,6 @@ TEST_F(WholeRunTest, FilesThatAreNoPhotosArePassedOver) {
                        "cannot be read (No such file or directory): dangling.jpg\n" + passed +
                        "is empty: empty.jpg\n" + passed +
                        "cannot be read (Not a regular file): fifo.jpg\n" + passed +
-                       "cannot be read (Permission denied): locked.jpg\n" + passed +
                        "is not a JPEG: text.jpg\n    Encoding complete.\nphotos/b\n" + passed +
                        "is empty: empty.jpg\n    No photo in this directory can be read as a "
                        "JPEG.\n    1 of 2 videos failed.\n");
@@ -794,24 +790,18 @@ TEST_F(WholeRunTest, SigkillTakesTheEncodersAlong) {
   RunProgram({"find", tmp_, "-mindepth", "1", "-delete"});
 }
 
-// Month and day names of two bytes a letter make long date lists; every
-// field stays right on every day of a leap year.
-TEST_F(LocaleTest, GreekTitlesEveryDayOf2024) {
+// Month and day names of two bytes a letter make a date list longer than
+// some systems' calls answer; each field stays right. Friday, 27 September
+// has the longest names in Greek.
+TEST_F(LocaleTest, GreekDateFieldsStayRight) {
   ASSERT_EQ(
       RunProgram({"localedef", "-i", "el_GR", "-f", "UTF-8", scratch_.str() + "/el.UTF-8"}).status,
       0);
-  Strings titles;
-  for (sys_days day = 2024y / 1 / 1; day < 2025y / 1 / 1; day += days{1}) {
-    year_month_day date(day);
-    titles.push_back(std::to_string(int(date.year())) + "-" +
-                     std::to_string(unsigned(date.month())) + "-" +
-                     std::to_string(unsigned(date.day())));
-    Photo(titles.back() + "/p.jpg", day);
-  }
+  Photo("a/p.jpg", 2024y / 9 / 27);
   // glibc keeps its copy of LOCPATH for good: not a leak of ours.
   Slidemill({"-subtitle-text", "{YearModified}-{MonthModified}-{DayModified}"}, kStandIn,
             {"LOCPATH=" + scratch_.str(), "LC_ALL=el.UTF-8", "ASAN_OPTIONS=detect_leaks=0"});
-  for (const std::string& title : titles) EXPECT_EQ(Read(title + "/_title.srt"), Srt(title));
+  EXPECT_EQ(Read("a/_title.srt"), Srt("2024-9-27"));
 }
 
 }  // namespace
