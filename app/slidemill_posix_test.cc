@@ -592,7 +592,17 @@ TEST_F(RealEncoderTest, OneThatCannotStartEndsTheRun) {
 // A slideshow as people want it, with each encoder: ten photos, some of
 // them .jpeg, in natural order for 3 s each, titled from frame 0 on with
 // the day the first was taken, at 5% of the height.
-class SlideshowTest : public WholeRunTest, public testing::WithParamInterface<std::string> {};
+class SlideshowTest : public WholeRunTest, public testing::WithParamInterface<std::string> {
+ protected:
+  // Runs the encoder on photos/a, ffmpeg making frames of `size`: its video.
+  fs::path Encode(Strings args, const std::string& size) {
+    args.insert(args.end(), {"-encoder", GetParam()});
+    if (GetParam() == "ffmpeg") args.insert(args.end(), {"-video-size", size});
+    Result run = Slidemill(args, kRealEncoders);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return root_ / (GetParam() == "ffmpeg" ? "a/_movie.mp4" : "a/_movie.avi");
+  }
+};
 
 TEST_P(SlideshowTest, ShowsEachPhotoForItsSeconds) {
   const bool ffmpeg = GetParam() == "ffmpeg";
@@ -610,21 +620,11 @@ TEST_P(SlideshowTest, ShowsEachPhotoForItsSeconds) {
     std::string name = "a/p (" + std::to_string(i) + (i % 3 == 0 ? ").JPEG" : ")\n.jpg");
     Photo(name, 2021y / 1 / 1, photo);
   }
-  Strings args = {"-encoder",
-                  GetParam(),
-                  "-photo-order",
-                  "natural",
-                  "-photo-seconds",
-                  "3",
-                  "-subtitle-text",
-                  "Hg {DayTaken}.{MonthTaken}.{YearTaken}",
-                  "-subtitle-font-size",
-                  "5"};
-  if (ffmpeg) args.insert(args.end(), {"-video-size", "640x480"});
-  Result run = Slidemill(args, kRealEncoders);
-  EXPECT_EQ(run.status, 0) << run.err;
+  const fs::path path =
+      Encode({"-photo-order", "natural", "-photo-seconds", "3", "-subtitle-text",
+              "Hg {DayTaken}.{MonthTaken}.{YearTaken}", "-subtitle-font-size", "5"},
+             "640x480");
   EXPECT_EQ(Read("a/_title.srt"), Srt("Hg 5.6.2019"));
-  const fs::path path = root_ / (ffmpeg ? "a/_movie.mp4" : "a/_movie.avi");
   Video video = ProbeVideo(path);
   EXPECT_EQ(video.rate, "25/1");
   EXPECT_DOUBLE_EQ(video.seconds, 30);
@@ -644,16 +644,10 @@ TEST_P(SlideshowTest, TitleFontsDrawDifferently) {
   Write("a/p.jpg", Jpeg("color=c=0x202020:s=320x180"));
   std::vector<Pixels> frames;
   for (std::string font : {"dejavu/DejaVuSans.ttf", "liberation/LiberationSans-Regular.ttf"}) {
-    Strings args = {"-encoder",
-                    GetParam(),
-                    "-subtitle-text",
-                    "Title",
-                    "-subtitle-font-file",
-                    "/usr/share/fonts/truetype/" + font};
-    if (GetParam() == "ffmpeg") args.insert(args.end(), {"-video-size", "320x180"});
-    EXPECT_EQ(Slidemill(args, kRealEncoders).status, 0);
-    frames.push_back(
-        FrameAt(root_ / (GetParam() == "ffmpeg" ? "a/_movie.mp4" : "a/_movie.avi"), 0));
+    frames.push_back(FrameAt(Encode({"-subtitle-text", "Title", "-subtitle-font-file",
+                                     "/usr/share/fonts/truetype/" + font},
+                                    "320x180"),
+                             0));
   }
   EXPECT_EQ(frames[0].size(), 320u * 180);
   EXPECT_TRUE(frames[0] != frames[1]) << "both fonts drew the same pixels";
