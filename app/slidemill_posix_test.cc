@@ -376,6 +376,21 @@ INSTANTIATE_TEST_SUITE_P(
         Ending{"ChattersMegabytes", "OUTPUT=8000000", "Encoding complete."}),
     ByLabel);
 
+// The slow encoder ends last: the log keeps each directory's lines together
+// in the order they ended, a failure with its last output.
+TEST_F(WholeRunTest, SeveralJobsLogEachDirectoryWhenItEnds) {
+  PhotoDirs({"a", "b", "c"});
+  Write("a/stand-in", "SLEEP=1500");
+  Write("c/stand-in", "EXIT=3\nOUTPUT=160");
+  Result run = Slidemill({"-jobs", "2", "-log-path", log_});
+  EXPECT_TRUE(Contains(run.out, "photos/c: Mencoder exited with an error code: 3\n"));
+  const std::string output = "    " + std::string(79, '#') + "\n";
+  EXPECT_EQ(Log(),
+            "photos/b\n    Encoding complete.\nphotos/c\n    Mencoder exited with an error "
+            "code: 3\n" +
+                output + output + "photos/a\n    Encoding complete.\n    1 of 3 videos failed.\n");
+}
+
 // Several encoders start on the directories with the most photos first,
 // each given its share of the processors.
 TEST_F(WholeRunTest, SeveralJobsStartTheLargestFirst) {
@@ -439,7 +454,7 @@ TEST_F(WholeRunTest, TheEncoderGetsNothingOfTheUsers) {
 // Every directory is accounted for. One that cannot be read is said with
 // why and counts with the failed videos; one reached again through a link
 // is said and encoded once; one that vanished since its parent was listed
-// is no failure. A root that cannot be read is refused at once, named.
+// is no failure.
 TEST_F(WholeRunTest, EveryDirectoryIsAccountedFor) {
   PhotoDirs({"a", "b/c", "d"});
   Write("a/stand-in", "REMOVE=" + (root_ / "d").native());
@@ -456,12 +471,23 @@ TEST_F(WholeRunTest, EveryDirectoryIsAccountedFor) {
       run.out,
       "\nPassed over, it leads to a directory walked already (photos/a): photos/e/link\n"));
   EXPECT_EQ(EncodedDirs(), Strings{"a"});
-  ChangeMode(root_, 0);
-  run = Slidemill({}, kAsNobody);
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err,
-            "\nInvalid argument: The directory specified by '-dir' cannot be read (Permission "
-            "denied): photos\n");
+}
+
+// A root that cannot be walked is refused at once, like one that does not
+// exist, and named.
+TEST_F(WholeRunTest, RootThatCannotBeWalkedEndsTheRunWithStatus2) {
+  Write("file", "x");
+  fs::create_directory_symlink(root_ / "nowhere", root_ / "dangling");
+  ChangeMode(scratch_.MakeDir("photos/locked"), 0);
+  for (auto [dir, why] : {std::pair{"file", "is not a directory: photos/file"},
+                          {"dangling", "does not exist."},
+                          {"locked", "cannot be read (Permission denied): photos/locked"}}) {
+    Result run = Slidemill({"-dir", "photos/" + std::string(dir)}, kAsNobody);
+    EXPECT_EQ(run.status, 2) << dir;
+    EXPECT_EQ(run.err,
+              "\nInvalid argument: The directory specified by '-dir' " + std::string(why) + "\n")
+        << dir;
+  }
 }
 
 // An absolute -video-filename without {Dir}: the first directory makes it,
@@ -692,14 +718,14 @@ TEST_F(RealEncoderTest, FfmpegTurnsAndFitsEachPhoto) {
 
 // Ctrl-C reaches the encoder, which would sleep 20 s: the question comes at
 // once, and N goes on. Typed between directories it waits in the input until
-// the walk looks; Y stops.
+// the walk looks: N goes on to the next directory, Y stops.
 TEST_F(TerminalTest, CtrlCAsksWhileTheEncoderRunsAndBetweenDirectories) {
   PhotoDirs({"a"}, "SLEEP=20000");
-  PhotoDirs({"b", "c"});
+  PhotoDirs({"b", "c", "d"});
   Terminal tty(Command({"-sleep-time", "1500", "-log-path", log_}));
   ASSERT_TRUE(tty.WaitFor("Launching mencoder"));
   Pause(300);
-  for (const char* answer : {"n", "y"}) {
+  for (const char* answer : {"n", "n", "y"}) {
     tty.Type("\x03");
     ASSERT_TRUE(tty.WaitFor(kPrompt));
     tty.Type(answer);
@@ -707,30 +733,46 @@ TEST_F(TerminalTest, CtrlCAsksWhileTheEncoderRunsAndBetweenDirectories) {
   }
   EXPECT_EQ(tty.Wait(), 1);
   EXPECT_TRUE(tty.Restored());
-  EXPECT_EQ(EncodedDirs(), Strings{"b"});
+  EXPECT_EQ(EncodedDirs(), (Strings{"b", "c"}));
   EXPECT_TRUE(Contains(Log(), "photos/a\n    Aborted by user.\n"));
 }
 
 // With several jobs the encoders run in the background, where Ctrl-C does
-// not reach them: the program asks while they go on. They get no hang-up
-// from the terminal when the program ends: SIGTERM ends them. The
-// terminal's title, which showed the progress, is given back.
-TEST_F(TerminalTest, SeveralJobsAskOnCtrlCAndEndOnSigterm) {
+// not reach them: the program asks while they go on, and Y stops them all.
+// The terminal's title shows the progress, and gets its own back.
+TEST_F(TerminalTest, CtrlCWithSeveralJobsAsksWhileTheEncodersGoOn) {
   PhotoDirs({"a", "b"}, "SLEEP=3000");
+  PhotoDirs({"c", "d"}, "SLEEP=20000");
+  Terminal tty(Command({"-jobs", "2", "-log-path", log_}));
+  ASSERT_TRUE(tty.WaitFor("\x1b]0;Slidemill: 0 of 4 directories, 0 failed\a"));
+  for (const char* answer : {"n", "y"}) {
+    ASSERT_TRUE(tty.WaitFor(*answer == 'n' ? "photos/b" : "photos/d"));
+    Pause(300);
+    tty.Type("\x03");
+    ASSERT_TRUE(tty.WaitFor(kPrompt));
+    tty.Type(answer);
+  }
+  EXPECT_TRUE(tty.WaitFor("\x1b[23;0t"));
+  EXPECT_EQ(tty.Wait(), 1);
+  EXPECT_TRUE(tty.Restored());
+  EXPECT_EQ(EncodedDirs(), (Strings{"a", "b"})) << "the encoders did not go on";
+  EXPECT_TRUE(Contains(Log(), "photos/c\n    Aborted by user.\n"));
+  EXPECT_TRUE(Contains(Log(), "photos/d\n    Aborted by user.\n"));
+}
+
+// While encoders run in the background, keys are read raw; and they get no
+// hang-up from the terminal when the program ends: the program ends them.
+TEST_F(TerminalTest, SigtermEndsTheRunAndTheEncoders) {
+  PhotoDirs({"a"}, "SLEEP=1500");
   Terminal tty(Command({"-jobs", "2"}));
-  ASSERT_TRUE(tty.WaitFor("\x1b]0;Slidemill: 0 of 2 directories, 0 failed\a"));
-  ASSERT_TRUE(tty.WaitFor("photos/b"));
-  Pause(300);
-  tty.Type("\x03");
-  ASSERT_TRUE(tty.WaitFor(kPrompt));
-  tty.Type("n");
+  ASSERT_TRUE(tty.WaitFor("Launching mencoder"));
   Pause(300);
   tty.Signal(SIGTERM);
-  EXPECT_TRUE(tty.WaitFor("\x1b[23;0t"));
+  EXPECT_TRUE(tty.WaitFor("\x1b[23;0t")) << "the terminal's title is not given back";
   EXPECT_EQ(tty.Wait(), 128 + SIGTERM);
   EXPECT_TRUE(tty.Restored());
-  Pause(3000);
-  EXPECT_EQ(EncodedDirs(), Strings{}) << "an encoder went on";
+  Pause(1500);
+  EXPECT_EQ(EncodedDirs(), Strings{}) << "the encoder went on";
 }
 
 // A signal that ends the run, with encoders in the foreground (one job) or
@@ -784,18 +826,25 @@ TEST_F(WholeRunTest, SigkillTakesTheEncodersAlong) {
   RunProgram({"find", tmp_, "-mindepth", "1", "-delete"});
 }
 
-// Month and day names of two bytes a letter make a date list longer than
-// some systems' calls answer; each field stays right. Friday, 27 September
-// has the longest names in Greek.
-TEST_F(LocaleTest, GreekDateFieldsStayRight) {
+// Month and day names of two bytes a letter make date lists longer than
+// some systems' calls answer; every field stays right on every day of a
+// leap year.
+TEST_F(LocaleTest, GreekTitlesEveryDayOf2024) {
   ASSERT_EQ(
       RunProgram({"localedef", "-i", "el_GR", "-f", "UTF-8", scratch_.str() + "/el.UTF-8"}).status,
       0);
-  Photo("a/p.jpg", 2024y / 9 / 27);
+  Strings titles;
+  for (sys_days day = 2024y / 1 / 1; day < 2025y / 1 / 1; day += days{1}) {
+    const year_month_day date(day);
+    titles.push_back(std::to_string(int(date.year())) + "-" +
+                     std::to_string(unsigned(date.month())) + "-" +
+                     std::to_string(unsigned(date.day())));
+    Photo(titles.back() + "/p.jpg", day);
+  }
   // glibc keeps its copy of LOCPATH for good: not a leak of ours.
   Slidemill({"-subtitle-text", "{YearModified}-{MonthModified}-{DayModified}"}, kStandIn,
             {"LOCPATH=" + scratch_.str(), "LC_ALL=el.UTF-8", "ASAN_OPTIONS=detect_leaks=0"});
-  EXPECT_EQ(Read("a/_title.srt"), Srt("2024-9-27"));
+  for (const std::string& title : titles) EXPECT_EQ(Read(title + "/_title.srt"), Srt(title));
 }
 
 }  // namespace
