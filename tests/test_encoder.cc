@@ -1,13 +1,12 @@
 // A stand-in for the encoder, used only by tests. It records where it was
 // started and with what, makes the video file it was asked for, and exits
 // with a chosen code. It records the list of photos it is given (mencoder's
-// "mf://@" one, ffmpeg's "-i") before the arguments. Its settings are NAME=value lines of a file
-// "stand-in" in the directory it runs in, else SLIDEMILL_TEST_ENCODER_<NAME> variables:
-//   LOG    file to append the record to
+// "mf://@" one, ffmpeg's "-i") before the arguments, to the file that
+// SLIDEMILL_TEST_ENCODER_LOG names. Its settings are NAME=value lines of a
+// file "stand-in" in the directory it runs in:
 //   SLEEP  milliseconds to take first
 //   REMOVE a directory to remove while it runs
 //   VIDEO  "cut": a video that stops short
-//   FRAMES frames its video holds (default: one a photo of its list)
 //   OUTPUT bytes of output to print, while the video is open
 //   INPUT  "1": record what its standard input holds
 //   EXIT   exit code (default 0)
@@ -25,16 +24,15 @@
 
 namespace {
 
-std::string Env(const std::string& name) {
+std::string Setting(const std::string& name) {
   std::ifstream here("stand-in");
   for (std::string line; std::getline(here, line);) {
     if (line.starts_with(name + "=")) return line.substr(name.size() + 1);
   }
-  const char* value = std::getenv(("SLIDEMILL_TEST_ENCODER_" + name).c_str());
-  return value ? value : "";
+  return "";
 }
 
-int Number(const std::string& name) { return std::atoi(Env(name).c_str()); }
+int Number(const std::string& name) { return std::atoi(Setting(name).c_str()); }
 
 }  // namespace
 
@@ -45,7 +43,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   platform.Sleep(Number("SLEEP"));
   std::error_code ignored;
-  std::filesystem::remove_all(Env("REMOVE"), ignored);  // nothing when unset
+  std::filesystem::remove_all(Setting("REMOVE"), ignored);  // nothing when unset
   int photos = 0;
   std::string record = "dir=" + platform.CurrentDirectory() + "\n";
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -63,18 +61,18 @@ int main(int argc, char** argv) {
     }
   }
   for (const std::string& arg : args) record += "arg=" + arg + "\n";
-  if (Env("INPUT") == "1") {
+  if (Setting("INPUT") == "1") {
     record += "input=" + std::string(std::istreambuf_iterator<char>(std::cin), {}) + "\n";
   }
-  std::ofstream(Env("LOG"), std::ios::app | std::ios::binary) << record << "end\n";
+  const char* log = std::getenv("SLIDEMILL_TEST_ENCODER_LOG");
+  std::ofstream(log ? log : "", std::ios::app | std::ios::binary) << record << "end\n";
   // mencoder's video follows -o; ffmpeg's is its last argument.
   std::string path;
   for (std::size_t i = 0; i + 1 < args.size(); ++i)
     if (args[i] == "-o") path = args[i + 1];
   if (!args.empty() && args.back().starts_with("file:")) path = args.back().substr(5);
-  std::string video =
-      test::TestVideo(path, Env("FRAMES").empty() ? std::max(photos, 1) : Number("FRAMES"));
-  if (Env("VIDEO") == "cut") video.resize(video.size() / 2);
+  std::string video = test::TestVideo(path, std::max(photos, 1));
+  if (Setting("VIDEO") == "cut") video.resize(video.size() / 2);
   // Open while it talks, as a real encoder keeps its video.
   std::ofstream file;
   if (!path.empty()) file.open(path, std::ios::binary);

@@ -1,21 +1,11 @@
 #include "tests/test_support.h"
 
-#include <chrono>
-#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <iterator>
 
 namespace slidemill::test {
 namespace fs = std::filesystem;
-static std::string executable_dir;
-
-// Absolute, so tests that start programs in other directories find them.
-void SetTestExecutablePath(const std::string& path) {
-  executable_dir = (fs::absolute(path).parent_path() / "").string();
-}
-
-const std::string& TestExecutableDir() { return executable_dir; }
 
 // Named by the start time and a count; a name taken by another run, or left
 // by one, is passed over: only a directory this call creates is ours.
@@ -53,14 +43,6 @@ fs::path ScratchDir::MakeDir(const std::string& relative) const {
 void ScratchDir::MakeTree(std::initializer_list<std::string> entries) const {
   for (const std::string& entry : entries)
     entry.ends_with('/') ? MakeDir(entry) : WriteFile(entry, "\xff\xd8\xff");
-}
-
-void SetModified(const fs::path& path, const std::string& date, int hour) {
-  int y = 0, m = 0, d = 0;
-  std::sscanf(date.c_str(), "%d-%d-%d", &y, &m, &d);
-  using namespace std::chrono;
-  fs::last_write_time(path,
-                      file_clock::from_sys(sys_seconds(sys_days{year{y} / m / d} + hours{hour})));
 }
 
 // Four bytes of `n`.

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: where the built program lives, and scratch
-// directories that remove themselves.
+// Helpers shared by the tests: scratch directories that remove themselves,
+// and files as the program meets them.
 #ifndef SLIDEMILL_TESTS_TEST_SUPPORT_H_
 #define SLIDEMILL_TESTS_TEST_SUPPORT_H_
 
@@ -44,14 +44,6 @@ std::string IsoBox(std::string_view type, const std::string& body);
 // by its headers: an AVI for a name ending in .avi, an MP4 for .mp4 and
 // .mov, a few bytes for any other name.
 std::string TestVideo(std::string_view name, int frames = 1);
-
-// Sets a file's last-write time to `hour`:00 UTC of `date` ("YYYY-MM-DD").
-void SetModified(const std::filesystem::path& path, const std::string& date, int hour = 12);
-
-void SetTestExecutablePath(const std::string& path);
-// The directory that holds the test executable (and the program), as an
-// absolute path with a trailing separator.
-const std::string& TestExecutableDir();
 
 }  // namespace slidemill::test
 
