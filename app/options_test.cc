@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 
 namespace slidemill {
 namespace {
@@ -27,9 +26,14 @@ TEST(OptionDocsTest, ManualPageHasEveryOption) {
   std::string page = SourceFile("slidemill.1");
   for (const OptionInfo& option : Options()) {
     std::string name;
-    for (char c : option.name) name += c == '-' ? R"(\\-)" : std::string(1, c);
-    EXPECT_TRUE(std::regex_search(page, std::regex(R"(\.TP\n\.B[IR]? )" + name + "[ \n]")))
-        << option.name;
+    for (char c : option.name) name += c == '-' ? R"(\-)" : std::string(1, c);
+    // No <regex>: GCC's own code warns under the sanitizers.
+    bool found = false;
+    for (std::string bold : {".B ", ".BI ", ".BR "}) {
+      for (char after : {' ', '\n'})
+        found = found || page.find(".TP\n" + bold + name + after) != std::string::npos;
+    }
+    EXPECT_TRUE(found) << option.name;
   }
 }
 
