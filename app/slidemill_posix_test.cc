@@ -473,6 +473,18 @@ TEST_F(WholeRunTest, EveryDirectoryIsAccountedFor) {
   EXPECT_EQ(EncodedDirs(), Strings{"a"});
 }
 
+// With several jobs the directories are encoded after the walk: one that
+// can no longer be listed when its turn comes fails, said with why.
+TEST_F(WholeRunTest, DirectoryUnreadableWhenItsTurnComesFails) {
+  PhotoDirs({"a", "b", "c"});
+  Photo("a/q.jpg"), Photo("a/r.jpg"), Photo("b/q.jpg");
+  Write("a/stand-in", "REPLACE=" + (root_ / "c").native());
+  Write("b/stand-in", "SLEEP=1000");
+  Result run = Slidemill({"-jobs", "2"});
+  EXPECT_EQ(run.status, 6);
+  EXPECT_TRUE(Contains(run.out, "\nPassed over, it cannot be read (Not a directory): photos/c\n"));
+}
+
 // A root that cannot be walked is refused at once, like one that does not
 // exist, and named.
 TEST_F(WholeRunTest, RootThatCannotBeWalkedEndsTheRunWithStatus2) {
@@ -642,8 +654,9 @@ TEST_P(SlideshowTest, ShowsEachPhotoForItsSeconds) {
                                           "\0\x01\x90\x03\0\x02\0\0\0\x14\0\0\0\x2c\0\0\0\0",
                                           36) +
                                   "2019:06:05 10:30:00" + '\0');
-    // A line break in a name, which no list's line holds, reaches the video.
-    std::string name = "a/p (" + std::to_string(i) + (i % 3 == 0 ? ").JPEG" : ")\n.jpg");
+    // A line break in a name, which no list's line holds, reaches the video;
+    // so does a name ffmpeg could read as a numbered sequence or a wildcard.
+    std::string name = "a/p (" + std::to_string(i) + (i % 3 == 0 ? ")%04d?.JPEG" : ")\n.jpg");
     Photo(name, 2021y / 1 / 1, photo);
   }
   const fs::path path =
@@ -688,7 +701,8 @@ INSTANTIATE_TEST_SUITE_P(RealEncoders, SlideshowTest, testing::Values("mencoder"
 // hidden one that does not count. All are twice the frame's size or more,
 // so they are decoded at half their size.
 TEST_F(RealEncoderTest, FfmpegTurnsAndFitsEachPhoto) {
-  const std::string dir = "it's \"[a]\"; b,c:d\\e";
+  // A line break in the directory's path, which ffmpeg's list holds whole.
+  const std::string dir = "it's \"[a]\"; b,c:d\\e\n50%d";
   Write(dir + "/A.jpg", Jpeg("testsrc=s=640x480"));
   Write(dir + "/B.JPG",
         WithExif(Jpeg("testsrc=s=640x480", "transpose=2"),
@@ -803,7 +817,9 @@ TEST_P(SignalTest, EndsTheRunCleanly) {
 INSTANTIATE_TEST_SUITE_P(Signals, SignalTest,
                          testing::Values(EndingSignal{"SIGTERM", SIGTERM, 1},
                                          EndingSignal{"SIGHUP", SIGHUP, 2},
-                                         EndingSignal{"SIGINT", SIGINT, 1}),
+                                         EndingSignal{"SIGINT", SIGINT, 1},
+                                         // The reader of its output ended (| head).
+                                         EndingSignal{"SIGPIPE", SIGPIPE, 2}),
                          ByLabel);
 
 // Started ignoring SIGHUP (nohup), the program goes on ignoring it.

@@ -6,6 +6,7 @@
 // file "stand-in" in the directory it runs in:
 //   SLEEP  milliseconds to take first
 //   REMOVE a directory to remove while it runs
+//   REPLACE a directory to replace by a file while it runs
 //   VIDEO  "cut": a video that stops short
 //   OUTPUT bytes of output to print, while the video is open
 //   INPUT  "1": record what its standard input holds
@@ -44,6 +45,10 @@ int main(int argc, char** argv) {
   platform.Sleep(Number("SLEEP"));
   std::error_code ignored;
   std::filesystem::remove_all(Setting("REMOVE"), ignored);  // nothing when unset
+  if (std::string dir = Setting("REPLACE"); !dir.empty()) {
+    std::filesystem::remove_all(dir, ignored);
+    std::ofstream{dir};
+  }
   int photos = 0;
   std::string record = "dir=" + platform.CurrentDirectory() + "\n";
   for (std::size_t i = 0; i < args.size(); ++i) {
