@@ -28,15 +28,6 @@ TEST(WindowsLineTest, EmptyPairIsATailWithoutArguments) {
   EXPECT_EQ(WindowsLine("slidemill.exe \"\"").args, Args{});
 }
 
-// POSIX takes the shell's arguments as they are, an empty one too: it is
-// a value, never dropped to make the next option one.
-TEST(PosixLineTest, TakesTheShellsArguments) {
-  CommandArguments read = ReadCommandArguments({false, "", {"-dir", "", "a \"b\" c"}});
-  EXPECT_EQ(read.args, (Args{"-dir", "", "a \"b\" c"}));
-  EXPECT_FALSE(read.tail_empty);
-  EXPECT_TRUE(ReadCommandArguments(ProcessCommandLine{}).tail_empty);
-}
-
 struct ParseCase {
   std::string name;
   Args args;
@@ -66,7 +57,6 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"StopsAtTheUnknown", {"-r", "-nope", "-usage"}, &RawOptions::Usage, "", "-nope"},
         // Habits from other tools stand for the published names, never as a value.
         ParseCase{"DoubleDashVersion", {"--version"}, &RawOptions::Version, "TRUE"},
-        ParseCase{"OnlyTheseHabits", {"--usage"}, &RawOptions::Usage, "", "--usage"},
         ParseCase{"HabitAsAValue", {"-dir", "-h"}, &RawOptions::Dir, "-h"}),
     [](const testing::TestParamInfo<ParseCase>& param) { return param.param.name; });
 

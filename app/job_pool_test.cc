@@ -79,8 +79,6 @@ TEST_P(EncoderEndTest, IsJudged) {
   EXPECT_EQ(Log(), "    " + c.logged + "\r\n");
   EXPECT_EQ(LastShown(), c.shown.empty() ? platform_.runs.at(0) : c.shown);
   EXPECT_EQ(error_.Code, c.error);
-  EXPECT_FALSE(fs::exists(Path("_movie.avi")));
-  EXPECT_FALSE(fs::exists(Path("_movie.slidemill-part.avi")));
   EXPECT_EQ(platform_.sleeps, c.paused ? std::vector<uint32_t>{5} : std::vector<uint32_t>{});
   EXPECT_EQ(failed_, 1);
 }
@@ -142,7 +140,6 @@ TEST_F(PoolTest, VideoShortOfFramesIsMadeWithAWarning) {
   platform_.video = test::TestVideo(".avi", 1);
   Run();
   EXPECT_EQ(Log(), "    Encoding complete.\r\n    The video holds only 1 of 2 frames.\r\n");
-  EXPECT_EQ(LastShown(), "The video holds only 1 of 2 frames.");
   EXPECT_EQ(failed_, 0);
 }
 

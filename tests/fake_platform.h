@@ -1,6 +1,6 @@
 // A platform for in-process tests: the console, key presses, started
-// children and pauses are recorded or scripted, the Fonts folder is given;
-// files, directories and the clock are the real system's.
+// children and pauses are recorded or scripted; files, directories, the
+// Fonts folder and the clock are the real system's.
 #ifndef SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 #define SLIDEMILL_TESTS_FAKE_PLATFORM_H_
 
@@ -17,7 +17,6 @@ class FakePlatform : public PlatformWrapper {
 
   // Standard output and standard error as written, colours left out.
   std::string out, err;
-  std::string fonts_folder;
   // Keys the user "types"; once they run out no more can come.
   std::deque<std::string> keys;
   // Children started, as shown, and what becomes of each in turn (exited
@@ -36,7 +35,6 @@ class FakePlatform : public PlatformWrapper {
   }
   std::string_view LineEnd() override { return "\r\n"; }
   void SetTextColor(TextColor) override {}
-  std::string FontsFolder() override { return fonts_folder; }
   bool HasKeyboard() override { return !keys.empty(); }
   std::string ReadKey() override {
     std::string key = keys.empty() ? "" : keys.front();
