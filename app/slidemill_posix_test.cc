@@ -270,7 +270,8 @@ class WholeRunTest : public testing::Test {
   Result Slidemill(const Strings& args, How how = kStandIn, const Strings& env = {},
                    int signal = 0) {
     Result result = RunProgram(Command(args, how, env), signal);
-    EXPECT_EQ(result.out.find('\x1b'), npos) << "colours in redirected output";
+    EXPECT_EQ(result.out.find('\x1b'), npos)
+        << "colours, or a name's control bytes, in redirected output";
     return result;
   }
 
@@ -335,7 +336,9 @@ INSTANTIATE_TEST_SUITE_P(
     Names, AwkwardNameTest,
     testing::Values(AwkwardName{"Option", "--dir x"}, AwkwardName{"Newline", "a\nb"},
                     AwkwardName{"NotUtf8", "\xff\xfe"}, AwkwardName{"OuterBlanks", " spaced "},
-                    AwkwardName{"Wildcards", "*?[1]"}, AwkwardName{"Placeholder", "{Dir}"}),
+                    AwkwardName{"Wildcards", "*?[1]"}, AwkwardName{"Placeholder", "{Dir}"},
+                    // Written out on the console, where it cannot retitle the terminal.
+                    AwkwardName{"ControlBytes", "a\x1b]0;x\a"}),
     ByLabel);
 
 // How an encoder ends (the stand-in's settings), and the log's line for it.
@@ -426,15 +429,6 @@ TEST_F(WholeRunTest, DryRunShowsCommandsAndWritesNothing) {
   EXPECT_EQ(EncodedDirs(), Strings{});
   EXPECT_FALSE(fs::exists(root_ / "b/_title.srt"));
   EXPECT_FALSE(fs::exists(log_));
-}
-
-// Shown written out, on the console and in the log, where the name stays on
-// its one line: a name cannot retitle or clear the terminal.
-TEST_F(WholeRunTest, ControlBytesInNamesAreShownEscaped) {
-  PhotoDirs({"a\x1b]0;x\a\nb"});
-  Result run = Slidemill({"-log-path", log_});
-  EXPECT_TRUE(Contains(run.out, "\nphotos/a\\x1b]0;x\\x07\\x0ab\n"));
-  EXPECT_EQ(Log(), "photos/a\\x1b]0;x\\x07\\x0ab\n    Encoding complete.\n");
 }
 
 // The user's input, here a "q" that would stop ffmpeg at once, never
@@ -821,15 +815,6 @@ INSTANTIATE_TEST_SUITE_P(Signals, SignalTest,
                                          // The reader of its output ended (| head).
                                          EndingSignal{"SIGPIPE", SIGPIPE, 2}),
                          ByLabel);
-
-// Started ignoring SIGHUP (nohup), the program goes on ignoring it.
-TEST_F(WholeRunTest, SighupIgnoredAtStartStaysIgnored) {
-  PhotoDirs({"a"}, "SLEEP=1000");
-  Strings argv = Command({});
-  argv.insert(argv.begin(), {"env", "--ignore-signal=HUP"});
-  EXPECT_EQ(RunProgram(argv, SIGHUP).status, 0);
-  EXPECT_EQ(EncodedDirs(), Strings{"a"});
-}
 
 // Killed outright, the program takes its encoders along, cleaning nothing
 // up: only their parts and lists stay behind.
