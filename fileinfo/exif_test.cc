@@ -22,10 +22,14 @@ struct Tag {
   std::string date;
 };
 
-// A JPEG's first bytes: an XMP segment, then EXIF with `first` in its
-// first directory and `exif` in the EXIF directory it points to, in Intel
-// byte order (whole runs read Motorola's).
-std::string JpegWithExif(const std::vector<Tag>& first, const std::vector<Tag>& exif) {
+const Tag kSet{kDateTime, "2001:02:03 04:05:06"};
+constexpr CaptureTime kSetTime{2001, 2, 3, 4, 5, 6};
+
+// A JPEG's first bytes: an XMP segment, then EXIF with kSet in its first
+// directory and `exif` in the EXIF directory it points to, in Intel byte
+// order (whole runs read Motorola's).
+std::string JpegWithExif(const std::vector<Tag>& exif) {
+  const std::vector<Tag> first{kSet};
   auto put = [](std::string& to, std::size_t value, int size) {
     for (int i = 0; i < size; ++i) to += static_cast<char>(value >> 8 * i);
   };
@@ -51,7 +55,7 @@ std::string JpegWithExif(const std::vector<Tag>& first, const std::vector<Tag>& 
 
 struct ExifCase {
   std::string name;
-  std::vector<Tag> first, exif;
+  std::vector<Tag> exif;
   std::optional<CaptureTime> taken;
 };
 
@@ -59,24 +63,19 @@ class CaptureTimeTest : public testing::TestWithParam<ExifCase> {};
 
 TEST_P(CaptureTimeTest, IsTheFirstDateThatReads) {
   const ExifCase& c = GetParam();
-  EXPECT_EQ(ExifCaptureTime(JpegWithExif(c.first, c.exif)), c.taken);
+  EXPECT_EQ(ExifCaptureTime(JpegWithExif(c.exif)), c.taken);
 }
-
-const Tag kSet{kDateTime, "2001:02:03 04:05:06"};
-constexpr CaptureTime kSetTime{2001, 2, 3, 4, 5, 6};
 
 INSTANTIATE_TEST_SUITE_P(
     Exif, CaptureTimeTest,
     testing::Values(ExifCase{"OriginalBeforeDigitized",
-                             {kSet},
                              {{kDigitized, "2002:01:01 00:00:00"},
                               {kOriginal, "2019:06:05 23:59:60"}},
                              CaptureTime{2019, 6, 5, 23, 59, 60}},
                     ExifCase{"DigitizedBeforeDateTime",
-                             {kSet},
                              {{kDigitized, "2002-01-31 10:00:00"}},
                              CaptureTime{2002, 1, 31, 10, 0, 0}},
-                    ExifCase{"NoSuchDay", {kSet}, {{kOriginal, "2023:02:29 12:00:00"}}, kSetTime}),
+                    ExifCase{"NoSuchDay", {{kOriginal, "2023:02:29 12:00:00"}}, kSetTime}),
     [](const testing::TestParamInfo<ExifCase>& param) { return param.param.name; });
 
 }  // namespace

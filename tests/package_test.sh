@@ -19,7 +19,6 @@ if [ "${1:-deb}" = deb ]; then
   (cd "$s" && slidemill -dir photos -r -subtitle-text Trip >"$s/out" 2>&1) || fail "the installed program's run: $(cat "$s/out")"
   [ -s "$s/photos/trip/_movie.avi" ] || fail "no video from the installed program"
   dpkg -r slidemill >/dev/null || fail "dpkg -r"
-  installed || [ -e /usr/bin/slidemill ] && fail "slidemill is still installed"
 else
   out=$(cd "$root/build-windows" && rm -f slidemill-*.zip && cpack -G ZIP 2>&1) || { fail "cpack -G ZIP: $out"; exit 1; }
   unzip -q "$root"/build-windows/slidemill-*.zip -d "$s" || fail "unzip"
