@@ -394,19 +394,6 @@ TEST_F(WholeRunTest, SeveralJobsLogEachDirectoryWhenItEnds) {
                 output + output + "photos/a\n    Encoding complete.\n    1 of 3 videos failed.\n");
 }
 
-// Several encoders start on the directories with the most photos first,
-// each given its share of the processors.
-TEST_F(WholeRunTest, SeveralJobsStartTheLargestFirst) {
-  PhotoDirs({"a", "b", "c"});
-  Photo("b/q.jpg"), Photo("b/r.jpg"), Photo("c/q.jpg");
-  Result run = Slidemill({"-jobs", "2", "-encoder", "ffmpeg"});
-  EXPECT_LT(run.out.find("photos/b\n"), run.out.find("photos/c\n"));
-  EXPECT_LT(run.out.find("photos/c\n"), run.out.find("photos/a\n"));
-  const unsigned share = std::max(1u, std::thread::hardware_concurrency() / 2);
-  EXPECT_TRUE(
-      Contains(test::ReadFile(records_), "arg=-threads\narg=" + std::to_string(share) + "\n"));
-}
-
 TEST_F(WholeRunTest, ResumingEncodesOnlyWhatHasNoVideo) {
   PhotoDirs({"a", "b"});
   Write("a/_movie.avi", "old");
@@ -746,41 +733,28 @@ TEST_F(TerminalTest, CtrlCAsksWhileTheEncoderRunsAndBetweenDirectories) {
 }
 
 // With several jobs the encoders run in the background, where Ctrl-C does
-// not reach them: the program asks while they go on, and Y stops them all.
-// The terminal's title shows the progress, and gets its own back.
+// not reach them: the program asks while they go on. The terminal's title
+// shows the progress. While they run keys are read raw; SIGTERM ends them
+// (they get no hang-up from the terminal) and gives the terminal back.
 TEST_F(TerminalTest, CtrlCWithSeveralJobsAsksWhileTheEncodersGoOn) {
   PhotoDirs({"a", "b"}, "SLEEP=3000");
   PhotoDirs({"c", "d"}, "SLEEP=20000");
   Terminal tty(Command({"-jobs", "2", "-log-path", log_}));
   ASSERT_TRUE(tty.WaitFor("\x1b]0;Slidemill: 0 of 4 directories, 0 failed\a"));
-  for (const char* answer : {"n", "y"}) {
-    ASSERT_TRUE(tty.WaitFor(*answer == 'n' ? "photos/b" : "photos/d"));
-    Pause(300);
-    tty.Type("\x03");
-    ASSERT_TRUE(tty.WaitFor(kPrompt));
-    tty.Type(answer);
-  }
-  EXPECT_TRUE(tty.WaitFor("\x1b[23;0t"));
-  EXPECT_EQ(tty.Wait(), 1);
-  EXPECT_TRUE(tty.Restored());
-  EXPECT_EQ(EncodedDirs(), (Strings{"a", "b"})) << "the encoders did not go on";
-  EXPECT_TRUE(Contains(Log(), "photos/c\n    Aborted by user.\n"));
-  EXPECT_TRUE(Contains(Log(), "photos/d\n    Aborted by user.\n"));
-}
-
-// While encoders run in the background, keys are read raw; and they get no
-// hang-up from the terminal when the program ends: the program ends them.
-TEST_F(TerminalTest, SigtermEndsTheRunAndTheEncoders) {
-  PhotoDirs({"a"}, "SLEEP=1500");
-  Terminal tty(Command({"-jobs", "2"}));
-  ASSERT_TRUE(tty.WaitFor("Launching mencoder"));
+  ASSERT_TRUE(tty.WaitFor("photos/b"));
+  Pause(300);
+  tty.Type("\x03");
+  ASSERT_TRUE(tty.WaitFor(kPrompt));
+  tty.Type("n");
+  // SIGTERM ends the run there, the terminal given back as it was.
+  ASSERT_TRUE(tty.WaitFor("photos/d"));
   Pause(300);
   tty.Signal(SIGTERM);
   EXPECT_TRUE(tty.WaitFor("\x1b[23;0t")) << "the terminal's title is not given back";
   EXPECT_EQ(tty.Wait(), 128 + SIGTERM);
   EXPECT_TRUE(tty.Restored());
-  Pause(1500);
-  EXPECT_EQ(EncodedDirs(), Strings{}) << "the encoder went on";
+  EXPECT_EQ(EncodedDirs(), (Strings{"a", "b"})) << "the encoders did not go on";
+  EXPECT_TRUE(Contains(Log(), "photos/d\n    Stopped by SIGTERM.\n"));
 }
 
 // A signal that ends the run, with encoders in the foreground (one job) or
