@@ -24,8 +24,6 @@
 //   speedup vs recipe: X  ssim: A vs B  size: R x
 // (X: the recipe's time over -jobs 0's; A and B: their SSIMs; R: -jobs 0's
 // total size over the recipe's).
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,7 +40,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "bench/quiet_run.h"
 
 namespace {
 
@@ -78,27 +76,6 @@ int TotalPhotos() {
   int total = 0;
   for (const Folder& folder : kFolders) total += folder.photos;
   return total;
-}
-
-// Starts a program with no terminal, no input, and its output and errors
-// to `output` (or thrown away).
-pid_t Spawn(const Args& args, const std::string& output = "/dev/null") {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  pid_t child = 0;
-  if (posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ) != 0) child = 0;
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  return child;
 }
 
 // Waits for the child; true when it succeeded. `cpu_seconds` gets the

@@ -9,8 +9,6 @@
 // the run's peak memory, and Slidemill's own time per directory beyond the
 // encoder's process start; the last line is
 //   run/find: <ratio>  peak: <MiB> MiB  per-dir: <ms> ms
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,7 +21,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "bench/quiet_run.h"
 
 namespace {
 
@@ -39,22 +37,9 @@ struct Measure {
 // Runs a program with its output to `output` and answers its wall time and
 // its own peak memory.
 Measure Run(const std::vector<std::string>& args, const std::string& output) {
-  std::vector<char*> argv;
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // A session of its own: no terminal, so no keyboard to look at.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   Measure measure;
   auto start = Clock::now();
-  pid_t child;
-  if (posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ) == 0) {
+  if (pid_t child = Spawn(args, output); child > 0) {
     int status = 0;
     struct rusage usage = {};
     wait4(child, &status, 0, &usage);
@@ -62,8 +47,6 @@ Measure Run(const std::vector<std::string>& args, const std::string& output) {
     measure.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
     measure.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
   return measure;
 }
 
